@@ -11,6 +11,11 @@
 int vexa_control_wait(int timeout_ms);
 extern bool vexa_unpaced;                // --unpaced
 extern const char* vexa_snapshot_path;   // --snapshot PATH, null when not given
+// Opens what the instance holds in its metadata directory: the lock files (vexa_meta), the
+// metadata file (vexa_metadata) and the control socket. vexa_join_cnb_domain calls it once the
+// domain is joined, so a run that fails earlier leaves nothing behind. Failures show as null
+// vexa_meta / vexa_metadata / vexa_sock, each with a one-line reason on stderr.
+void vexa_open_instance();
 
 // ---- Media side provides ----
 extern uint64_t output_play_shown_frames;  // frames given back after delivery
