@@ -10,7 +10,7 @@
 namespace platform {
 
 class DeviceSeam {
-public:
+  public:
     virtual ~DeviceSeam() = default;
 
     // Framebuffer device. Failures return -1 (or null) with errno set.
@@ -21,14 +21,14 @@ public:
     virtual int unmap(void* addr, size_t length) = 0;
 
     // sysfs graphics class: directory listing, links, attribute files.
-    virtual void* opendir(const char* path) = 0;          // null on failure
-    virtual const char* readdir(void* dir) = 0;           // next entry name, null at the end
+    virtual void* opendir(const char* path) = 0;  // null on failure
+    virtual const char* readdir(void* dir) = 0;   // next entry name, null at the end
     virtual int closedir(void* dir) = 0;
     virtual ssize_t readlink(const char* path, char* buf, size_t size) = 0;
     virtual ssize_t read_file(const char* path, char* buf, size_t size) = 0;
 
     // Consoles.
-    virtual int console_framebuffer() = 0;          // fb index of the active console, -1 if none
+    virtual int console_framebuffer() = 0;  // fb index of the active console, -1 if none
     virtual int set_console_graphics(bool graphics) = 0;  // active VT to graphics / text mode
 };
 

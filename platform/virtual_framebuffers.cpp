@@ -1,0 +1,311 @@
+#include "platform/virtual_framebuffers.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace platform {
+namespace {
+
+constexpr char kGraphicsClass[] = "/sys/class/graphics";
+constexpr char kDevicePrefix[] = "/dev/fb";
+constexpr size_t kColourMapSize = 256;
+
+const char* request_name(unsigned long request) {
+    switch (request) {
+        case FBIOGET_VSCREENINFO:
+            return "FBIOGET_VSCREENINFO";
+        case FBIOPUT_VSCREENINFO:
+            return "FBIOPUT_VSCREENINFO";
+        case FBIOGET_FSCREENINFO:
+            return "FBIOGET_FSCREENINFO";
+        case FBIOGETCMAP:
+            return "FBIOGETCMAP";
+        case FBIOPUTCMAP:
+            return "FBIOPUTCMAP";
+        case FBIOBLANK:
+            return "FBIOBLANK";
+        default:
+            return nullptr;
+    }
+}
+
+// "/dev/fbN" with N a plain decimal number; -1 otherwise.
+int device_number(const char* path) {
+    size_t prefix = sizeof kDevicePrefix - 1;
+    if (std::strncmp(path, kDevicePrefix, prefix) != 0 || path[prefix] == '\0') return -1;
+    long number = 0;
+    for (const char* c = path + prefix; *c; ++c) {
+        if (*c < '0' || *c > '9' || number > 1000000) return -1;
+        number = number * 10 + (*c - '0');
+    }
+    return static_cast<int>(number);
+}
+
+// A distinct starting map, so that a restore is told apart from any ramp.
+VirtualColourMap initial_colour_map() {
+    VirtualColourMap cmap;
+    for (size_t i = 0; i < kColourMapSize; ++i) {
+        cmap.red.push_back(static_cast<uint16_t>(0xffff - i * 0x101));
+        cmap.green.push_back(static_cast<uint16_t>(0x1234 + i * 7));
+        cmap.blue.push_back(static_cast<uint16_t>(0x8000 | i));
+        cmap.transp.push_back(0);
+    }
+    return cmap;
+}
+
+int copy_colour_map(const fb_cmap* request, VirtualColourMap* cmap, bool into_device) {
+    if (!request || request->len == 0 || request->start > kColourMapSize ||
+        request->len > kColourMapSize - request->start) {
+        return EINVAL;
+    }
+    if (!request->red || !request->green || !request->blue) return EFAULT;
+    std::vector<uint16_t>* tables[] = {&cmap->red, &cmap->green, &cmap->blue, &cmap->transp};
+    uint16_t* arrays[] = {request->red, request->green, request->blue, request->transp};
+    for (int t = 0; t < 4; ++t) {
+        if (!arrays[t]) continue;
+        uint16_t* device = tables[t]->data() + request->start;
+        if (into_device) {
+            std::memcpy(device, arrays[t], request->len * sizeof(uint16_t));
+        } else {
+            std::memcpy(arrays[t], device, request->len * sizeof(uint16_t));
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+VirtualFramebuffers::VirtualFramebuffers() = default;
+VirtualFramebuffers::~VirtualFramebuffers() = default;
+
+int VirtualFramebuffers::add(const char* text, std::string* error) {
+    auto device = std::make_unique<VirtualDevice>();
+    if (parse_virtual_spec(text, &device->spec, error) != 0) return -1;
+    int index = count();
+    make_virtual_mode(device->spec, index, &device->var, &device->fix);
+    device->memory.assign(device->fix.smem_len, 0);
+    device->cmap = initial_colour_map();
+    std::string link = device->spec.pci.empty() ? "../../../vfb." + std::to_string(index)
+                                                : "../../../" + device->spec.pci;
+    add_sysfs_entry("fb" + std::to_string(index), link, virtual_device_name(device->spec));
+    if (device->spec.fbcon) console_fb_ = index;
+    devices_.push_back(std::move(device));
+    return index;
+}
+
+void VirtualFramebuffers::fail_ioctl(unsigned long request, int err, int after) {
+    ioctl_faults_[request] = {err, after};
+}
+
+void VirtualFramebuffers::clear_faults() {
+    open_errno_ = map_errno_ = console_errno_ = 0;
+    ioctl_faults_.clear();
+}
+
+void VirtualFramebuffers::add_sysfs_entry(const std::string& name, const std::string& link_target,
+                                          const std::string& name_attribute) {
+    sysfs_.push_back({name, link_target, name_attribute});
+}
+
+void VirtualFramebuffers::set_sysfs_order(const std::vector<std::string>& names) {
+    std::vector<SysfsEntry> ordered;
+    for (const std::string& name : names) {
+        for (const SysfsEntry& entry : sysfs_) {
+            if (entry.name == name) ordered.push_back(entry);
+        }
+    }
+    for (const SysfsEntry& entry : sysfs_) {
+        bool listed = false;
+        for (const std::string& name : names) listed = listed || entry.name == name;
+        if (!listed) ordered.push_back(entry);
+    }
+    sysfs_ = ordered;
+}
+
+int VirtualFramebuffers::record(const std::string& call, int err) {
+    log_.push_back(err ? call + " failed" : call);
+    if (!err) return 0;
+    errno = err;
+    return -1;
+}
+
+int VirtualFramebuffers::fault_for(unsigned long request) {
+    auto fault = ioctl_faults_.find(request);
+    if (fault == ioctl_faults_.end()) return 0;
+    if (fault->second.after > 0) {
+        --fault->second.after;
+        return 0;
+    }
+    return fault->second.err;
+}
+
+int VirtualFramebuffers::open(const char* path, int /*flags*/) {
+    std::string call = std::string("open ") + (path ? path : "(null)");
+    if (open_errno_) return record(call, open_errno_);
+    int number = path ? device_number(path) : -1;
+    if (number < 0 || number >= count()) return record(call, ENOENT);
+    int fd = next_fd_++;
+    open_fds_[fd] = number;
+    record(call, 0);
+    return fd;
+}
+
+int VirtualFramebuffers::close(int fd) {
+    if (open_fds_.erase(fd) == 0) return record("close", EBADF);
+    return record("close", 0);
+}
+
+int VirtualFramebuffers::ioctl(int fd, unsigned long request, void* arg) {
+    const char* name = request_name(request);
+    char unknown[32];
+    std::snprintf(unknown, sizeof unknown, "0x%lx", request);
+    std::string call = std::string("ioctl ") + (name ? name : unknown);
+    auto open_fd = open_fds_.find(fd);
+    if (open_fd == open_fds_.end()) return record(call, EBADF);
+    if (int err = fault_for(request)) return record(call, err);
+    return record(call, ioctl_on(device(open_fd->second), request, arg));
+}
+
+int VirtualFramebuffers::ioctl_on(VirtualDevice& device, unsigned long request, void* arg) {
+    switch (request) {
+        case FBIOGET_VSCREENINFO:
+            if (!arg) return EFAULT;
+            std::memcpy(arg, &device.var, sizeof device.var);
+            return 0;
+        case FBIOGET_FSCREENINFO:
+            if (!arg) return EFAULT;
+            std::memcpy(arg, &device.fix, sizeof device.fix);
+            return 0;
+        case FBIOPUT_VSCREENINFO: {
+            if (!arg) return EFAULT;
+            const auto* mode = static_cast<const fb_var_screeninfo*>(arg);
+            // Like the kernel, refuse a mode the device memory cannot hold.
+            uint64_t row =
+                (static_cast<uint64_t>(mode->xres_virtual) * mode->bits_per_pixel + 7) / 8;
+            if (mode->xres == 0 || mode->yres == 0 || mode->bits_per_pixel == 0 ||
+                row > device.fix.line_length ||
+                static_cast<uint64_t>(device.fix.line_length) * mode->yres_virtual >
+                    device.memory.size()) {
+                return EINVAL;
+            }
+            device.var = *mode;
+            return 0;
+        }
+        case FBIOGETCMAP:
+            return copy_colour_map(static_cast<const fb_cmap*>(arg), &device.cmap, false);
+        case FBIOPUTCMAP:
+            return copy_colour_map(static_cast<const fb_cmap*>(arg), &device.cmap, true);
+        case FBIOBLANK:
+            device.blank = static_cast<int>(reinterpret_cast<intptr_t>(arg));
+            return 0;
+        default:
+            return ENOTTY;
+    }
+}
+
+void* VirtualFramebuffers::map_shared(int fd, size_t length) {
+    std::string call = "map " + std::to_string(length);
+    auto open_fd = open_fds_.find(fd);
+    int err = open_fd == open_fds_.end() ? EBADF : map_errno_;
+    if (!err && (length == 0 || length > device(open_fd->second).memory.size())) err = EINVAL;
+    if (record(call, err) != 0) return nullptr;
+    last_mapped_ = open_fd->second;
+    void* addr = device(last_mapped_).memory.data();
+    mappings_[addr] = length;
+    return addr;
+}
+
+int VirtualFramebuffers::unmap(void* addr, size_t length) {
+    auto mapping = mappings_.find(addr);
+    if (mapping == mappings_.end() || mapping->second != length) return record("unmap", EINVAL);
+    mappings_.erase(mapping);
+    return record("unmap", 0);
+}
+
+void* VirtualFramebuffers::opendir(const char* path) {
+    std::string call = std::string("opendir ") + (path ? path : "(null)");
+    if (!path || std::strcmp(path, kGraphicsClass) != 0) {
+        record(call, ENOENT);
+        return nullptr;
+    }
+    auto listing = std::make_unique<Listing>();
+    listing->names = {".", ".."};
+    for (const SysfsEntry& entry : sysfs_) listing->names.push_back(entry.name);
+    listings_.push_back(std::move(listing));
+    record(call, 0);
+    return listings_.back().get();
+}
+
+const char* VirtualFramebuffers::readdir(void* dir) {
+    record("readdir", 0);
+    for (auto& listing : listings_) {
+        if (listing.get() != dir) continue;
+        if (listing->next >= listing->names.size()) return nullptr;
+        return listing->names[listing->next++].c_str();
+    }
+    return nullptr;
+}
+
+int VirtualFramebuffers::closedir(void* dir) {
+    for (auto it = listings_.begin(); it != listings_.end(); ++it) {
+        if (it->get() == dir) {
+            listings_.erase(it);
+            return record("closedir", 0);
+        }
+    }
+    return record("closedir", EBADF);
+}
+
+const VirtualFramebuffers::SysfsEntry* VirtualFramebuffers::sysfs_entry(
+    const char* path, const char* attribute) const {
+    if (!path) return nullptr;
+    std::string full = path;
+    std::string prefix = std::string(kGraphicsClass) + "/";
+    std::string suffix = std::string("/") + attribute;
+    if (full.size() <= prefix.size() + suffix.size() || full.compare(0, prefix.size(), prefix) ||
+        full.compare(full.size() - suffix.size(), suffix.size(), suffix)) {
+        return nullptr;
+    }
+    std::string name = full.substr(prefix.size(), full.size() - prefix.size() - suffix.size());
+    for (const SysfsEntry& entry : sysfs_) {
+        if (entry.name == name) return &entry;
+    }
+    return nullptr;
+}
+
+ssize_t VirtualFramebuffers::readlink(const char* path, char* buf, size_t size) {
+    std::string call = std::string("readlink ") + (path ? path : "(null)");
+    const SysfsEntry* entry = sysfs_entry(path, "device");
+    if (!entry || entry->link.empty()) return record(call, ENOENT);
+    // Like readlink(2): truncated to the buffer, never terminated.
+    size_t length = std::min(size, entry->link.size());
+    std::memcpy(buf, entry->link.data(), length);
+    record(call, 0);
+    return static_cast<ssize_t>(length);
+}
+
+ssize_t VirtualFramebuffers::read_file(const char* path, char* buf, size_t size) {
+    std::string call = std::string("read ") + (path ? path : "(null)");
+    const SysfsEntry* entry = sysfs_entry(path, "name");
+    if (!entry || entry->name_attribute.empty()) return record(call, ENOENT);
+    std::string text = entry->name_attribute + "\n";
+    size_t length = std::min(size, text.size());
+    std::memcpy(buf, text.data(), length);
+    record(call, 0);
+    return static_cast<ssize_t>(length);
+}
+
+int VirtualFramebuffers::console_framebuffer() {
+    record("console framebuffer", 0);
+    return console_fb_;
+}
+
+int VirtualFramebuffers::set_console_graphics(bool graphics) {
+    if (record(graphics ? "console graphics" : "console text", console_errno_) != 0) return -1;
+    console_graphics_ = graphics;
+    return 0;
+}
+
+}  // namespace platform

@@ -1,0 +1,136 @@
+// Emulated framebuffer devices behind the device seam, for --virtual-fb and for tests.
+//
+// Devices are /dev/fb0, /dev/fb1, ... in the order they are added. Each has screen memory, a
+// mode (fb_var_screeninfo), fixed info, a 256-entry colour map that FBIOGETCMAP/FBIOPUTCMAP read
+// and write, and an entry fbN in the emulated /sys/class/graphics: a `device` link ending in the
+// bus id (pci=, else a platform device whose name is not hex) and a `name` attribute ("<id>\n").
+// The console sits on the device added with `fbcon`, if any.
+//
+// Every call through the seam is logged in order, one readable string each:
+//   "open /dev/fb0"            "close"
+//   "ioctl FBIOGET_VSCREENINFO" "ioctl FBIOGET_FSCREENINFO" "ioctl FBIOPUT_VSCREENINFO"
+//   "ioctl FBIOGETCMAP"        "ioctl FBIOPUTCMAP"        "ioctl FBIOBLANK"   "ioctl 0x<hex>"
+//   "map <length>"             "unmap"
+//   "opendir <path>"           "readdir"                  "closedir"
+//   "readlink <path>"          "read <path>"
+//   "console framebuffer"      "console graphics"         "console text"
+// A call that fails has " failed" appended.
+#pragma once
+
+#include <linux/fb.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/device_seam.h"
+#include "platform/virtual_spec.h"
+
+namespace platform {
+
+struct VirtualColourMap {
+    std::vector<uint16_t> red, green, blue, transp;  // 256 entries each
+};
+
+struct VirtualDevice {
+    VirtualDeviceSpec spec;
+    fb_var_screeninfo var;
+    fb_fix_screeninfo fix;
+    std::vector<uint8_t> memory;  // what a mapping of the device shows
+    VirtualColourMap cmap;        // starts as a recognisable non-ramp pattern
+    int blank = -1;               // last FBIOBLANK argument, -1 before any
+};
+
+class VirtualFramebuffers : public DeviceSeam {
+  public:
+    VirtualFramebuffers();
+    ~VirtualFramebuffers() override;
+
+    // Adds /dev/fbN for SPEC; returns N, or -1 with a one-line reason in *error.
+    int add(const char* spec, std::string* error = nullptr);
+    int count() const { return static_cast<int>(devices_.size()); }
+    VirtualDevice& device(int index) { return *devices_.at(static_cast<size_t>(index)); }
+
+    // The calls made so far, oldest first (see the list above).
+    const std::vector<std::string>& log() const { return log_; }
+    void clear_log() { log_.clear(); }
+
+    // Faults: each stays until clear_faults(). A faulty call returns -1 (null) with errno = err.
+    void fail_open(int err) { open_errno_ = err; }
+    // Fails every call of this request after the first `after` that succeed.
+    void fail_ioctl(unsigned long request, int err = EIO, int after = 0);
+    void fail_map(int err = ENOMEM) { map_errno_ = err; }
+    void fail_mode_restore(int err = EINVAL) { fail_ioctl(FBIOPUT_VSCREENINFO, err); }
+    void fail_console_mode(int err = EPERM) { console_errno_ = err; }
+    void clear_faults();
+
+    // Emulated sysfs: /sys/class/graphics/<name> with an optional `device` link and `name`
+    // attribute. Entries are listed in the order added (after "." and ".."), unless reordered.
+    void add_sysfs_entry(const std::string& name, const std::string& link_target,
+                         const std::string& name_attribute = "");
+    void set_sysfs_order(const std::vector<std::string>& names);
+
+    // Console: the framebuffer it sits on (-1 none) and the mode the active VT was last set to.
+    void set_console(int index) { console_fb_ = index; }
+    bool console_in_graphics() const { return console_graphics_; }
+
+    // Device last mapped, -1 before any mapping.
+    int last_mapped() const { return last_mapped_; }
+    int mappings() const { return static_cast<int>(mappings_.size()); }
+    // The visible screen of the last mapped device as 8-bit RGB PNG. 0, or -1 with *error.
+    int write_snapshot(const char* path, std::string* error = nullptr) const;
+
+    // DeviceSeam.
+    int open(const char* path, int flags) override;
+    int close(int fd) override;
+    int ioctl(int fd, unsigned long request, void* arg) override;
+    void* map_shared(int fd, size_t length) override;
+    int unmap(void* addr, size_t length) override;
+    void* opendir(const char* path) override;
+    const char* readdir(void* dir) override;
+    int closedir(void* dir) override;
+    ssize_t readlink(const char* path, char* buf, size_t size) override;
+    ssize_t read_file(const char* path, char* buf, size_t size) override;
+    int console_framebuffer() override;
+    int set_console_graphics(bool graphics) override;
+
+  private:
+    struct SysfsEntry {
+        std::string name;
+        std::string link;  // empty: no link
+        std::string name_attribute;
+    };
+    struct IoctlFault {
+        int err;
+        int after;
+    };
+    struct Listing {
+        std::vector<std::string> names;
+        size_t next = 0;
+    };
+
+    int record(const std::string& call, int err);  // logs; returns -1 with errno on err != 0
+    int fault_for(unsigned long request);
+    int ioctl_on(VirtualDevice& device, unsigned long request, void* arg);
+    const SysfsEntry* sysfs_entry(const char* path, const char* attribute) const;
+
+    std::vector<std::unique_ptr<VirtualDevice>> devices_;
+    std::map<int, int> open_fds_;  // descriptor -> device index
+    int next_fd_ = 1000;
+    std::map<void*, size_t> mappings_;
+    int last_mapped_ = -1;
+    std::vector<SysfsEntry> sysfs_;
+    std::vector<std::unique_ptr<Listing>> listings_;
+    int console_fb_ = -1;
+    bool console_graphics_ = false;
+    std::vector<std::string> log_;
+    int open_errno_ = 0;
+    int map_errno_ = 0;
+    int console_errno_ = 0;
+    std::map<unsigned long, IoctlFault> ioctl_faults_;
+};
+
+}  // namespace platform
