@@ -1,4 +1,0 @@
-// Room anchor: keeps the library non-empty while it has no other source.
-namespace vexa_runtime_anchor {
-int anchor = 0;
-}

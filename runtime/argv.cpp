@@ -1,0 +1,98 @@
+// The command line: the standard switches every output driver accepts.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "platform/device_seam.h"
+#include "runtime/fault_injection.h"
+#include "runtime/runtime_api.h"
+#include "runtime/runtime_internal.h"
+#include "runtime/switch_values.h"
+
+namespace {
+int g_argc = 0;
+char** g_argv = nullptr;
+int g_next = 0;
+
+// Takes the value that follows a switch; null (with a message) when there is none.
+const char* switch_value(const char* name) {
+    const char* value = vexa_next_arg();
+    if (!value) std::fprintf(stderr, "--%s needs a value\n", name);
+    return value;
+}
+}  // namespace
+
+const char* vexa_meta_switch = nullptr;
+const char* vexa_sock_switch = nullptr;
+
+int vexa_init_argv(int argc, char** argv) {
+    if (argc < 1 || !argv) return -1;
+    g_argc = argc;
+    g_argv = argv;
+    g_next = 1;  // argv[0] is the program
+    return 0;
+}
+
+char* vexa_next_arg() {
+    if (!g_argv || g_next >= g_argc) return nullptr;
+    return g_argv[g_next++];
+}
+
+int vexa_argv_is_switch(char** arg) {
+    if (!arg || !*arg || (*arg)[0] != '-') return 0;
+    while (**arg == '-') ++*arg;
+    return 1;
+}
+
+int vexa_argv_std_handle_switch(char* arg) {
+    if (!arg) return 0;
+    const char* value = nullptr;
+    if (std::strcmp(arg, "file") == 0) {
+        if (!(value = switch_value(arg))) return -1;
+        vexa_file = value;
+    } else if (std::strcmp(arg, "meta") == 0) {
+        if (!(value = switch_value(arg))) return -1;
+        vexa_meta_switch = value;
+    } else if (std::strcmp(arg, "sock") == 0) {
+        if (!(value = switch_value(arg))) return -1;
+        vexa_sock_switch = value;
+    } else if (std::strcmp(arg, "log") == 0) {
+        vexa_stderr_to_log = true;
+    } else if (std::strcmp(arg, "virtual-fb") == 0) {
+        if (!(value = switch_value(arg))) return -1;
+        std::string reason;
+        if (platform::add_virtual_framebuffer(value, &reason) != 0) {
+            std::fprintf(stderr, "--virtual-fb %s: %s\n", value, reason.c_str());
+            return -1;
+        }
+    } else if (std::strcmp(arg, "snapshot") == 0) {
+        if (!(value = switch_value(arg))) return -1;
+        vexa_snapshot_path = value;
+    } else if (std::strcmp(arg, "unpaced") == 0) {
+        vexa_unpaced = true;
+    } else if (std::strcmp(arg, "fault") == 0) {
+        if (!(value = switch_value(arg))) return -1;
+        vexa_fault_add(value);
+    } else {
+        return 0;
+    }
+    return 1;
+}
+
+void vexa_std_help() {
+    std::fputs(
+        " --meta <dir>             metadata directory (default: /run/vexa/<config name> for root,\n"
+        "                          else $XDG_RUNTIME_DIR/vexa/<config name>, else\n"
+        "                          /tmp/vexa-<uid>/<config name>)\n"
+        " --sock <path>            control socket (default: <metadata dir>/control.sock)\n"
+        " --log                    write standard error to <metadata dir>/log\n"
+        " --virtual-fb <spec>      emulate a framebuffer device: "
+        "WxHxBPP[,bgr][,direct|pseudo|mono]\n"
+        "                          [,stride=BYTES][,vyres=N][,id=NAME][,kms][,pci=BUSID][,fbcon];\n"
+        "                          repeat for fb1, fb2, ...\n"
+        " --snapshot <path>        with virtual devices: write the screen as PNG after each frame\n"
+        " --unpaced                deliver frames as fast as they are taken\n"
+        " --fault <name>           testing aid: make a start-up step fail (cnb, cache, selftest,\n"
+        "                          realtime, mlock)\n",
+        stderr);
+}

@@ -1,0 +1,13 @@
+// Tearing the runtime's process-side objects down.
+#include "runtime/control_server.h"
+#include "runtime/instance_files.h"
+#include "runtime/runtime_api.h"
+#include "runtime/runtime_internal.h"
+
+void close_vexa_client_contexts() { control_socket_close_clients(); }
+
+void vexa_free_all() {
+    vexa_media_free_all();
+    control_socket_shutdown();
+    vexa_close_instance_files();
+}
