@@ -1,6 +1,112 @@
-#include <cstdio>
+// vexa_ctl: sends one request to a running driver's control socket and prints the reply.
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
-int main() {
-    std::fprintf(stderr, "vexa_ctl: not built yet\n");
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "runtime/paths/metadir_paths.h"
+
+namespace {
+constexpr int kReplyTimeoutMs = 5000;
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage: vexa_ctl [--sock PATH | --file CONF [--meta DIR]] status | set NAME VALUE "
+                 "| start | reset\n");
     return 2;
+}
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "vexa_ctl: %s\n", message.c_str());
+    return 1;
+}
+
+// Builds the request line from the command words; empty when they do not form one.
+std::string request_from(int argc, char** argv, int first) {
+    const int words = argc - first;
+    if (words < 1) return {};
+    const std::string command = argv[first];
+    if ((command == "status" || command == "start" || command == "reset") && words == 1)
+        return command;
+    if (command == "set" && words == 3) {
+        const std::string name = argv[first + 1], value = argv[first + 2];
+        if (name.empty() || name.find_first_of("=\r\n") != std::string::npos ||
+            value.find_first_of("\r\n") != std::string::npos)
+            return {};
+        return "set " + name + "=" + value;
+    }
+    return {};
+}
+
+// Reads one line of reply (without its newline). False on timeout or a closed connection.
+bool read_reply(int fd, std::string* reply) {
+    char buffer[4096];
+    for (;;) {
+        const size_t newline = reply->find('\n');
+        if (newline != std::string::npos) {
+            reply->resize(newline);
+            return true;
+        }
+        pollfd p{fd, POLLIN, 0};
+        const int ready = poll(&p, 1, kReplyTimeoutMs);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) return false;
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return !reply->empty();
+        reply->append(buffer, static_cast<size_t>(n));
+    }
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string sock, file, meta;
+    int i = 1;
+    for (; i < argc && argv[i][0] == '-'; i += 2) {
+        const std::string option = argv[i];
+        if (i + 1 >= argc) return usage();
+        if (option == "--sock") {
+            sock = argv[i + 1];
+        } else if (option == "--file") {
+            file = argv[i + 1];
+        } else if (option == "--meta") {
+            meta = argv[i + 1];
+        } else {
+            return usage();
+        }
+    }
+    const std::string request = request_from(argc, argv, i);
+    if (request.empty() || (!sock.empty() && !file.empty()) || (sock.empty() && file.empty()))
+        return usage();
+    if (sock.empty()) {
+        const std::string name = vexa_config_name(file.c_str());
+        if (name.empty()) return fail("no configuration file name in '" + file + "'");
+        if (meta.empty())
+            meta = vexa_default_metadir(name, geteuid(), std::getenv("XDG_RUNTIME_DIR"));
+        sock = vexa_default_socket(meta);
+    }
+
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (sock.size() > vexa_max_socket_path) return fail("socket path too long: " + sock);
+    std::memcpy(address.sun_path, sock.c_str(), sock.size() + 1);
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0 || connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        return fail("cannot connect to " + sock + ": " + std::strerror(errno));
+    const std::string line = request + "\n";
+    if (send(fd, line.data(), line.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(line.size()))
+        return fail("cannot send the request: " + std::string(std::strerror(errno)));
+    std::string reply;
+    const bool got = read_reply(fd, &reply);
+    close(fd);
+    if (!got) return fail("no reply from " + sock);
+    if (reply.compare(0, 9, "{\"error\":") == 0) return fail("the driver answered " + reply);
+    std::printf("%s\n", reply.c_str());
+    return 0;
 }
