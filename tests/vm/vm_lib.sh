@@ -1,0 +1,222 @@
+# Helpers of tests/vm/run: the kernel, the clip, the guest's root and one boot of one scenario.
+# Sourced; expects $here, $src, $build, $work.
+
+# Debian's kernel package, unpacked, never installed. Kept in $1 between runs.
+fetch_kernel() {
+    local cache=$1
+    mkdir -p "$cache"
+    if ! ls "$cache"/kernel/boot/vmlinuz-* >/dev/null 2>&1; then
+        local pkg
+        pkg=$(apt-cache depends linux-image-amd64 | awk '/Depends: linux-image-/{print $2; exit}')
+        [ -n "$pkg" ] || { echo "vm: no linux-image package known to apt (run apt-get update)" >&2; return 1; }
+        rm -rf "$cache/kernel" "$cache"/*.deb
+        (cd "$cache" && apt-get download -q "$pkg" >/dev/null 2>&1) ||
+            { echo "vm: cannot download $pkg" >&2; return 1; }
+        dpkg -x "$cache"/"$pkg"_*.deb "$cache/kernel"
+        rm -f "$cache"/*.deb
+    fi
+    kernel=$(ls "$cache"/kernel/boot/vmlinuz-* | head -1)
+    moddir=$(ls -d "$cache"/kernel/lib/modules/*/kernel | head -1)
+}
+
+# A still picture held for many frames: whichever frame the screendump catches, it is this one.
+make_clip() {
+    local out=$1 size=$2 fmt=$3 one=$work/one.y4m
+    ffmpeg -loglevel error -y -f lavfi -i "testsrc2=size=$size:rate=25" -frames:v 1 \
+        -pix_fmt "$fmt" -f yuv4mpegpipe "$one"
+    head -1 "$one" > "$out"
+    local frame
+    frame=$(mktemp "$work/frame.XXXXXX")
+    tail -n +2 "$one" > "$frame"
+    for _ in $(seq 40); do cat "$frame"; done >> "$out"
+    rm -f "$frame" "$one"
+}
+
+# busybox, the modules, the driver with its shared libraries, the clip and the configuration.
+make_base_root() {
+    local root=$1 bld=$2
+    mkdir -p "$root/bin" "$root/modules" "$root/vexa"
+    cp /bin/busybox "$root/bin/busybox"
+    cp "$here/guest-init" "$root/init"
+    chmod +x "$root/init"
+    local ko
+    for ko in drm.ko drm_kms_helper.ko drm_ttm_helper.ko drm_vram_helper.ko drm_shmem_helper.ko \
+        ttm.ko bochs.ko cirrus.ko vfb.ko; do
+        find "$moddir" -name "$ko" -exec cp {} "$root/modules/" \;
+    done
+    local bin lib
+    for bin in "$bld/driver/vexa_out_fbdev" "$bld/tools/vexa_ctl"; do
+        cp "$bin" "$root/vexa/"
+        for lib in $(ldd "$bin" | awk '{for (i = 1; i <= NF; i++) if ($i ~ /^\//) print $i}'); do
+            mkdir -p "$root$(dirname "$lib")"
+            cp -L "$lib" "$root$lib"
+        done
+    done
+    # The lib64 loader path must exist where the binaries expect it.
+    [ -e "$root/lib64" ] || ln -s lib "$root/lib64"
+    cp "$work/clip.y4m" "$root/vexa/clip.y4m"
+    cat > "$root/vexa/fb.conf" <<'CONF'
+item=/vexa/clip.y4m,fps=4
+autostart item=1
+realtime process=0
+lock memory=0
+take framebuffer console=
+device=/dev/fb0
+CONF
+}
+
+# Waits up to $2 seconds for a line matching $1 in the serial log; 1 if QEMU ended first.
+wait_serial() {
+    local pattern=$1 limit=$(( $2 * 10 )) i=0
+    while [ $i -lt "$limit" ]; do
+        grep -qa -- "$pattern" "$dir/serial.log" 2>/dev/null && return 0
+        kill -0 "$qemu_pid" 2>/dev/null || return 1
+        sleep 0.1
+        i=$((i + 1))
+    done
+    return 1
+}
+
+monitor() { echo "$*" >&"$monfd"; }
+
+screendump() {
+    local out=$1 i=0
+    rm -f "$out"
+    monitor "screendump $out"
+    while [ $i -lt 50 ]; do
+        # The file is complete once QEMU has answered with its next prompt.
+        [ -s "$out" ] && sleep 0.2 && return 0
+        sleep 0.1
+        i=$((i + 1))
+    done
+    return 1
+}
+
+serial_value() { grep -a "^VEXA-$1 " "$dir/serial.log" | head -1 | tr -d '\r' | cut -d' ' -f2-; }
+
+# Boots one scenario and checks it. Sets scenario_note; 0 when everything held.
+run_scenario() {
+    local name=$1 display=$2 kargs=$3 modules=$4 envs=$5 expect=$6
+    dir=$work/$name
+    scenario_note=""
+    mkdir -p "$dir"
+    cp -a "$work/base" "$dir/root"
+    {
+        echo "MODULES='$modules'"
+        local kv
+        for kv in $envs; do echo "$kv"; done
+        [[ $expect == refused* ]] && echo "EXPECT_FAIL=1"
+        [[ $expect == dump* ]] && echo "DUMP=1"
+    } > "$dir/root/scenario.env"
+    (cd "$dir/root" && find . | cpio -o -H newc --quiet | gzip -1) > "$dir/initrd.gz"
+
+    mkfifo "$dir/mon.in" "$dir/mon.out" "$dir/ctl.in" "$dir/ctl.out"
+    # shellcheck disable=SC2086
+    qemu-system-x86_64 -machine pc -accel tcg -m 512 -smp 1 -no-reboot -display none \
+        -kernel "$kernel" -initrd "$dir/initrd.gz" \
+        -append "console=ttyS0 panic=-1 loglevel=4 $kargs" $display \
+        -serial "file:$dir/serial.log" \
+        -chardev "pipe,id=ctl,path=$dir/ctl" -serial chardev:ctl \
+        -chardev "pipe,id=mon,path=$dir/mon" -mon chardev=mon,mode=readline \
+        > "$dir/qemu.log" 2>&1 &
+    qemu_pid=$!
+    exec {monfd}<>"$dir/mon.in"
+    exec {ctlfd}<>"$dir/ctl.in"
+    cat "$dir/mon.out" > "$dir/mon.log" &
+    local mon_reader=$!
+    cat "$dir/ctl.out" > /dev/null &
+    local ctl_reader=$!
+
+    local ok=0 problems=()
+    if [[ $expect == dump* ]]; then
+        wait_serial "^VEXA-DUMP-END" 120 || problems+=("no dump")
+    else
+        if wait_serial "^VEXA-CAPTURE" 120; then
+            sleep 0.2  # the display is refreshed from guest memory a few times a second
+            screendump "$dir/playing.ppm" || problems+=("no screendump")
+            echo go >&"$ctlfd"
+        else
+            problems+=("driver never showed a frame")
+        fi
+    fi
+    if wait_serial "^VEXA-CONSOLE-BACK" 60; then
+        sleep 1  # let the console repaint
+        [[ $expect == dump* ]] || screendump "$dir/after.ppm" || problems+=("no screendump after")
+        echo go >&"$ctlfd"
+    fi
+    wait_serial "^VEXA-DONE" 30 || true
+    for _ in $(seq 50); do kill -0 "$qemu_pid" 2>/dev/null || break; sleep 0.1; done
+    kill "$qemu_pid" 2>/dev/null || true
+    wait "$qemu_pid" 2>/dev/null || true
+    exec {monfd}>&- {ctlfd}>&-
+    kill "$mon_reader" "$ctl_reader" 2>/dev/null || true
+    wait "$mon_reader" "$ctl_reader" 2>/dev/null || true
+
+    check_scenario "$expect" || ok=1
+    [ ${#problems[@]} -eq 0 ] || { ok=1; scenario_note="${problems[*]}; $scenario_note"; }
+    if [ $ok -ne 0 ]; then
+        echo "---- $name: serial console ----" >&2
+        tr -d '\r' < "$dir/serial.log" | grep -a -v '^[A-Za-z0-9+/=]\{60,\}$' | tail -60 >&2
+    fi
+    return $ok
+}
+
+# Checks what one boot reported against its expectation words (see the table in run).
+check_scenario() {
+    local expect=$1 bad=() word
+    local before after status exitcode log=$dir/driver.log
+    before=$(serial_value MODE-BEFORE)
+    after=$(serial_value MODE-AFTER)
+    status=$(serial_value STATUS)
+    exitcode=$(serial_value EXIT)
+    grep -a '^VEXA-LOG ' "$dir/serial.log" | tr -d '\r' | cut -c10- > "$log" || true
+    local bpp=${before%% *} stride=${before##* } vsize
+    vsize=$(echo "$before" | cut -d' ' -f2)
+    for word in $expect; do
+        case "$word" in
+        bpp=*) [ "$bpp" = "${word#bpp=}" ] || bad+=("device has ${bpp:-no} bpp") ;;
+        green=*) [[ $status == *"argbw=0:5:${word#green=}:5"* ]] || bad+=("green length not ${word#green=}") ;;
+        blue=*) [[ $status == *"argbp="*":${word#blue=}\""* || $status == *"argbp="*":${word#blue=},"* ]] ||
+            bad+=("blue offset not ${word#blue=}") ;;
+        kms)
+            [[ $status == *"Is KMS. "* ]] || bad+=("no 'Is KMS. ' note")
+            grep -q '^\*\*NOTICE: The framebuffer device is tied' "$log" || bad+=("no KMS notice") ;;
+        refused)
+            [[ $status == *'"*last error":"Framebuffer is set to an unsupported format"'* ]] ||
+                bad+=("format not refused")
+            grep -q '^Unsupported format$' "$log" || bad+=("no 'Unsupported format' line") ;;
+        picture | dump)
+            [[ $status == *'"*active":"1,'* ]] || bad+=("not active while playing")
+            [[ $status == *"Taking fbcon. "* ]] || bad+=("console not taken") ;;
+        esac
+    done
+    [ "$exitcode" = 1 ] || bad+=("exit status ${exitcode:-none}, not 1")
+    [ -n "$before" ] && [ "$before" = "$after" ] || bad+=("mode '$before' became '$after'")
+    local result=""
+    case "$expect" in
+    picture*)
+        local quant=dither5
+        [ "$bpp" = 32 ] && quant=exact8
+        if [ -s "$dir/playing.ppm" ]; then
+            result=$("$build/tests/vm/vm_picture_check" --clip "$work/clip.y4m" --quant $quant \
+                --ppm "$dir/playing.ppm" 2>&1) || bad+=("picture differs")
+        fi
+        if [ -s "$dir/after.ppm" ]; then
+            "$build/tests/vm/vm_picture_check" --not-black "$dir/after.ppm" >/dev/null ||
+                bad+=("console not repainted after exit")
+        fi ;;
+    dump*)
+        local layout=bgr565 quant=dither5
+        [ "$bpp" = 32 ] && layout=bgr888 quant=exact8
+        sed -n '/^VEXA-DUMP-BEGIN/,/^VEXA-DUMP-END/p' "$dir/serial.log" | tr -d '\r' |
+            grep -v '^VEXA-' | base64 -d > "$dir/screen.raw" 2>/dev/null || true
+        result=$("$build/tests/vm/vm_picture_check" --clip "$work/clip.y4m" --quant $quant \
+            --raw "$dir/screen.raw" --layout $layout --stride "$stride" --size "${vsize/,/x}" 2>&1) ||
+            bad+=("picture differs") ;;
+    refused*)
+        [ -s "$dir/after.ppm" ] && { "$build/tests/vm/vm_picture_check" --not-black "$dir/after.ppm" \
+            >/dev/null || bad+=("console not repainted after exit"); } ;;
+    esac
+    scenario_note="$result${bad[*]:+; ${bad[*]}}"
+    [ ${#bad[@]} -eq 0 ]
+}
