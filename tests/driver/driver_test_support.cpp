@@ -1,0 +1,111 @@
+#include "driver_test_support.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace driver_test {
+
+TempDir::TempDir() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/vexa_driver_XXXXXX";
+    char* made = mkdtemp(pattern.data());
+    path_ = made != nullptr ? made : "";
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+}
+
+void TempDir::write(const std::string& name, const std::string& content) const {
+    std::ofstream(file(name), std::ios::binary) << content;
+}
+
+StderrCapture::StderrCapture() {
+    std::fflush(stderr);
+    char pattern[] = "/tmp/vexa_stderr_XXXXXX";
+    const int fd = mkstemp(pattern);
+    path_ = pattern;
+    saved_fd_ = dup(2);
+    dup2(fd, 2);
+    close(fd);
+}
+
+StderrCapture::~StderrCapture() { text(); }
+
+std::string StderrCapture::text() {
+    if (saved_fd_ >= 0) {
+        std::fflush(stderr);
+        dup2(saved_fd_, 2);
+        close(saved_fd_);
+        saved_fd_ = -1;
+        text_ = read_file(path_);
+        unlink(path_.c_str());
+    }
+    return text_;
+}
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+bool wait_for(const std::function<bool()>& done, int timeout_ms) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+        if (done()) return true;
+        if (std::chrono::steady_clock::now() >= until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+RunResult run_driver(const std::vector<std::string>& args,
+                     const std::function<void(pid_t, const std::function<std::string()>&)>& during,
+                     int timeout_ms) {
+    TempDir scratch;
+    const std::string err_path = scratch.file("stderr");
+    std::vector<std::string> argv_text{VEXA_DRIVER_BINARY};
+    argv_text.insert(argv_text.end(), args.begin(), args.end());
+
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int fd = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(fd, 2);
+        const int null_fd = open("/dev/null", O_RDWR);
+        dup2(null_fd, 0);
+        dup2(null_fd, 1);
+        std::vector<char*> argv;
+        for (std::string& a : argv_text) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    const auto stderr_so_far = [&] { return read_file(err_path); };
+    if (during) during(pid, stderr_so_far);
+
+    int status = 0;
+    const bool exited = wait_for([&] { return waitpid(pid, &status, WNOHANG) == pid; }, timeout_ms);
+    if (!exited) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    RunResult result;
+    if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+    result.err = stderr_so_far();
+    return result;
+}
+
+}  // namespace driver_test

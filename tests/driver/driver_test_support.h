@@ -1,0 +1,59 @@
+// Helpers shared by the driver's tests: temporary directories, captured standard error, and runs
+// of the real driver binary.
+#pragma once
+
+#include <sys/types.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace driver_test {
+
+// A fresh directory under the system's temporary directory, removed with everything in it.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    void write(const std::string& name, const std::string& content) const;
+
+  private:
+    std::string path_;
+};
+
+// Sends this process's standard error (fd 2) to a temporary file until text() is called.
+class StderrCapture {
+  public:
+    StderrCapture();
+    ~StderrCapture();
+    // Stops capturing (if still capturing) and returns everything written meanwhile.
+    std::string text();
+
+  private:
+    int saved_fd_ = -1;
+    std::string path_;
+    std::string text_;
+};
+
+struct RunResult {
+    int exit_status = -1;  // -1 when the process did not exit normally
+    int signal = 0;        // terminating signal, 0 when it exited
+    std::string err;       // standard error
+};
+
+// Runs the driver with these arguments (argv[0] is supplied). While it runs, `during` (when set)
+// gets its pid and a function returning what it wrote to standard error so far. The driver is
+// killed after timeout_ms.
+RunResult run_driver(
+    const std::vector<std::string>& args,
+    const std::function<void(pid_t, const std::function<std::string()>&)>& during = nullptr,
+    int timeout_ms = 20000);
+
+// Polls `done` every few milliseconds for up to timeout_ms; returns its last result.
+bool wait_for(const std::function<bool()>& done, int timeout_ms = 10000);
+
+std::string read_file(const std::string& path);
+
+}  // namespace driver_test

@@ -1,0 +1,191 @@
+// Configuration file and live settings.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "driver/driver_settings.h"
+#include "driver/render_config.h"
+#include "driver_test_support.h"
+#include "fbdev/device_settings.h"
+#include "runtime/runtime_api.h"
+
+namespace {
+
+int reset_calls = 0;
+int count_reset() {
+    ++reset_calls;
+    return 0;
+}
+
+class SettingsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        reset_calls = 0;
+        output_on_reset_media_item = count_reset;
+        output_media_item_set_output_media_item("");
+        autostart_item = false;
+        restart_flag = false;
+        vexa_run_as_realtime = false;
+        vexa_do_mlock = false;
+        take_fbcon_setting = -1;
+        device_setting.clear();
+        fb_index_setting = -1;
+        output_media_item_reconnect_at = 12345;
+    }
+    void TearDown() override { output_on_reset_media_item = nullptr; }
+
+    int load(const std::string& content) {
+        dir.write("render.conf", content);
+        return load_render_config(dir.file("render.conf").c_str());
+    }
+
+    driver_test::TempDir dir;
+};
+
+TEST_F(SettingsTest, MissingFileChangesNothing) {
+    output_media_item_set_output_media_item("pattern:bars");
+    EXPECT_EQ(-1, load_render_config(dir.file("absent.conf").c_str()));
+    EXPECT_EQ("pattern:bars", output_media_item);
+    EXPECT_FALSE(vexa_run_as_realtime);
+    EXPECT_FALSE(vexa_do_mlock);
+    EXPECT_EQ(0, reset_calls);
+    EXPECT_EQ(12345u, output_media_item_reconnect_at);
+}
+
+TEST_F(SettingsTest, EmptyFileSetsDefaultsOnly) {
+    output_media_item_set_output_media_item("pattern:bars");
+    take_fbcon_setting = 0;
+    EXPECT_EQ(0, load(""));
+    EXPECT_EQ("", output_media_item);
+    EXPECT_TRUE(vexa_run_as_realtime);
+    EXPECT_TRUE(vexa_do_mlock);
+    EXPECT_EQ(0, take_fbcon_setting);  // not reset by a load
+    EXPECT_EQ(0, reset_calls);
+}
+
+TEST_F(SettingsTest, EveryItemLineResetsAndTheLastWins) {
+    ASSERT_EQ(0, load("item=pattern:bars\nitem=pattern:bars\n\titem = pattern:ramps\n"));
+    EXPECT_EQ("pattern:ramps", output_media_item);
+    EXPECT_EQ(3, reset_calls);
+    EXPECT_TRUE(restart_flag);
+    EXPECT_EQ(0u, output_media_item_reconnect_at);
+}
+
+TEST_F(SettingsTest, FileLines) {
+    struct Case {
+        const char* content;
+        const char* item;
+        bool autostart;
+        bool realtime;
+        bool mlock;
+        int take_fbcon;
+        const char* device;
+        int fb_index;
+    };
+    const Case cases[] = {
+        // Only the exact lower-case "item" is the media item; "Item" is an unknown setting.
+        {"Item=pattern:bars\n", "", false, true, true, -1, "", -1},
+        {"DEVICE=pci:0000:01:00.0\n", "", false, true, true, -1, "pci:0000:01:00.0", -1},
+        {"device=PCI:0000:01:00.0\n", "", false, true, true, -1, "", -1},
+        {"device=/dev/fb2\n", "", false, true, true, -1, "", 2},
+        {"device=/dev/fb010\n", "", false, true, true, -1, "", 8},
+        {"device=/dev/fb2\ndevice=fb3\n", "", false, true, true, -1, "", -1},
+        {"take framebuffer console=1\ntake framebuffer console=\n", "", false, true, true, -1, "",
+         -1},
+        {"Take Framebuffer Console=0\n", "", false, true, true, 0, "", -1},
+        // Words parse as 0: never take the console, no autostart, no realtime.
+        {"take framebuffer console=always\n", "", false, true, true, 0, "", -1},
+        {"autostart item=yes\nrealtime process=yes\n", "", false, false, true, -1, "", -1},
+        {"autostart item=1\n", "", true, true, true, -1, "", -1},
+        // "realtime process" and "lock memory" read the base from the prefix.
+        {"realtime process=0x10\nlock memory=010\n", "", false, true, true, -1, "", -1},
+        {"REALTIME PROCESS=0x0\nLock Memory=00\n", "", false, false, false, -1, "", -1},
+        {"autostart item=0x10\n", "", false, true, true, -1, "", -1},  // base 10: "0"
+        {" \t \titem=pattern:bars\n\t autostart item=2\n", "pattern:bars", true, true, true, -1, "",
+         -1},
+        {"item=pattern:bars\r\nautostart item=1\r\n", "pattern:bars", true, true, true, -1, "", -1},
+        {"no pair here\n=nameless\nunknown=1\nitem=pattern:bars", "pattern:bars", false, true, true,
+         -1, "", -1},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        SCOPED_TRACE(c.content);
+        ASSERT_EQ(0, load(c.content));
+        EXPECT_EQ(c.item, output_media_item);
+        EXPECT_EQ(c.autostart, autostart_item);
+        EXPECT_EQ(c.realtime, vexa_run_as_realtime);
+        EXPECT_EQ(c.mlock, vexa_do_mlock);
+        EXPECT_EQ(c.take_fbcon, take_fbcon_setting);
+        EXPECT_EQ(c.device, device_setting);
+        EXPECT_EQ(c.fb_index, fb_index_setting);
+    }
+}
+
+TEST_F(SettingsTest, LongLineIsReadInPiecesOfItsOwn) {
+    // 3000 characters: the piece that starts at character 1023 is a line of its own.
+    std::string line = "item=" + std::string(1018, 'a');
+    line += "device=/dev/fb3" + std::string(1023 - 15, 'b');
+    line += std::string(3000 - line.size(), 'c');
+    ASSERT_EQ(3000u, line.size());
+    ASSERT_EQ(0, load(line + "\nautostart item=1\n"));
+    EXPECT_EQ(std::string(1018, 'a'), output_media_item);
+    EXPECT_EQ(3, fb_index_setting);  // "/dev/fb3bbb...": strtol stops at the first b
+    EXPECT_TRUE(autostart_item);
+}
+
+TEST_F(SettingsTest, LiveChangesThatRestart) {
+    struct Case {
+        const char* name;
+        const char* value;
+        bool restarts;
+    };
+    // Current state: item "pattern:bars", take_fbcon_setting 1, device /dev/fb1.
+    const Case cases[] = {
+        {"item", "pattern:bars", false},
+        {"item", "pattern:ramps", true},
+        {"item", "", true},
+        {"take framebuffer console", "1", false},
+        {"take framebuffer console", "0", true},
+        {"take framebuffer console", "", true},
+        {"device", "/dev/fb1", true},  // always, even unchanged
+        {"device", "", true},
+        {"autostart item", "1", false},
+        {"realtime process", "1", false},
+        {"unknown", "1", false},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        output_media_item_set_output_media_item("pattern:bars");
+        take_fbcon_setting = 1;
+        fb_index_setting = 1;
+        SCOPED_TRACE(std::string(c.name) + "=" + c.value);
+        driver_on_set(nullptr, c.name, c.value);
+        EXPECT_EQ(c.restarts, restart_flag);
+        EXPECT_EQ(c.restarts ? 1 : 0, reset_calls);
+        EXPECT_EQ(c.restarts ? 0u : 12345u, output_media_item_reconnect_at);
+    }
+}
+
+TEST_F(SettingsTest, LiveValuesTakeEffect) {
+    driver_on_set(nullptr, "item", "pattern:ramps");
+    EXPECT_EQ("pattern:ramps", output_media_item);
+    driver_on_set(nullptr, "take framebuffer console", "");
+    EXPECT_EQ(-1, take_fbcon_setting);
+    driver_on_set(nullptr, "take framebuffer console", "2");
+    EXPECT_EQ(2, take_fbcon_setting);
+    driver_on_set(nullptr, "Device", "pci:0000:02:00.0");
+    EXPECT_EQ("pci:0000:02:00.0", device_setting);
+    driver_on_set(nullptr, "device", "/dev/fb0x1");  // base 0 after the prefix: "0x1"
+    EXPECT_EQ("", device_setting);
+    EXPECT_EQ(1, fb_index_setting);
+    driver_on_set(nullptr, "autostart item", "3");
+    EXPECT_TRUE(autostart_item);
+    // File-only settings are ignored live.
+    driver_on_set(nullptr, "realtime process", "1");
+    driver_on_set(nullptr, "lock memory", "1");
+    EXPECT_FALSE(vexa_run_as_realtime);
+    EXPECT_FALSE(vexa_do_mlock);
+}
+
+}  // namespace

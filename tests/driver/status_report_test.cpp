@@ -1,0 +1,148 @@
+// The status report's five pairs, read from the reply packet.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "driver/driver_hooks.h"
+#include "fbdev/fbdev_state.h"
+#include "runtime/comm_packet.h"
+#include "runtime/runtime_api.h"
+
+namespace {
+
+class StatusReportTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fbdev_fd = -1;
+        fbdev_map = nullptr;
+        fbdev_var = fb_var_screeninfo{};
+        fbdev_fix = fb_fix_screeninfo{};
+        fbdev_using_device.clear();
+        fbdev_last_error.clear();
+        fbdev_last_notes.clear();
+        output_play_dropped_frames = 0;
+        fbcon_lockout = 0;
+        status_texts = shm_status() + mem_status() + cpu_status();
+    }
+    void TearDown() override {
+        fbdev_fd = -1;
+        fbdev_map = nullptr;
+    }
+
+    // Pretends a 1024x768 5:6:5 device is open and mapped.
+    void open_rgb565() {
+        fbdev_fd = 77;
+        fbdev_map = screen;
+        fbdev_var.xres = 1024;
+        fbdev_var.yres = 768;
+        fbdev_var.bits_per_pixel = 16;
+        fbdev_var.red = {11, 5, 0};
+        fbdev_var.green = {5, 6, 0};
+        fbdev_var.blue = {0, 5, 0};
+        fbdev_using_device = "/dev/fb0";
+        std::memcpy(fbdev_fix.id, "virtfb", 6);
+    }
+
+    comm_socket_v4_packet report() {
+        comm_socket_v4_packet packet;
+        driver_on_report(nullptr, &packet);
+        return packet;
+    }
+
+    // The runtime's texts vary with time; only their presence at the end is checked.
+    void expect_active(const comm_socket_v4_packet& packet, const std::string& prefix) {
+        ASSERT_EQ(5u, packet.pairs.size());
+        const std::string& active = packet.pairs[0].second;
+        EXPECT_EQ(prefix, active.substr(0, prefix.size())) << active;
+        EXPECT_EQ(',', active[prefix.size()]) << active;  // status texts begin with a comma
+    }
+
+    uint8_t screen[16] = {};
+    std::string status_texts;
+};
+
+TEST_F(StatusReportTest, BeforeAnyOpen) {
+    const comm_socket_v4_packet packet = report();
+    ASSERT_EQ(5u, packet.pairs.size());
+    EXPECT_EQ("*active", packet.pairs[0].first);
+    EXPECT_EQ("*last error", packet.pairs[1].first);
+    EXPECT_EQ("*last notes", packet.pairs[2].first);
+    EXPECT_EQ("*using device", packet.pairs[3].first);
+    EXPECT_EQ("*using fbcon", packet.pairs[4].first);
+    expect_active(packet, "0");
+    EXPECT_EQ("", packet.pairs[1].second);
+    EXPECT_EQ("", packet.pairs[2].second);
+    EXPECT_EQ(": ", packet.pairs[3].second);
+    EXPECT_EQ("", packet.pairs[4].second);
+}
+
+TEST_F(StatusReportTest, OpenDevice) {
+    open_rgb565();
+    output_play_dropped_frames = 12345678901234ull;
+    fbcon_lockout = 1;
+    const comm_socket_v4_packet packet = report();
+    expect_active(packet, "1,bpp=16,argbw=0:5:6:5,argbp=0:11:5:0,efd=12345678901234,res=1024x768");
+    EXPECT_EQ("/dev/fb0: virtfb", packet.pairs[3].second);
+    EXPECT_EQ("1", packet.pairs[4].second);
+}
+
+TEST_F(StatusReportTest, ActivityText) {
+    struct Case {
+        const char* name;
+        uint32_t bpp;
+        uint32_t pixclock;
+        uint32_t htotal_extra;  // added to the left margin
+        uint32_t vtotal_extra;  // added to the upper margin
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"eight bit: no fields", 8, 0, 0, 0, "1,bpp=8,efd=0,res=1024x768"},
+        // 2200 x 1125 at 6734 ps: 60.00006 Hz.
+        {"rate", 16, 6734, 2200 - 1024, 1125 - 768,
+         "1,bpp=16,argbw=0:5:6:5,argbp=0:11:5:0,vrate=60.00,efd=0,res=1024x768"},
+        // Totals that wrap to 0 in 32 bits give no rate.
+        {"zero total", 16, 6734, 0u - 1024u, 0,
+         "1,bpp=16,argbw=0:5:6:5,argbp=0:11:5:0,efd=0,res=1024x768"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        open_rgb565();
+        fbdev_var.bits_per_pixel = c.bpp;
+        fbdev_var.pixclock = c.pixclock;
+        fbdev_var.left_margin = c.htotal_extra;
+        fbdev_var.upper_margin = c.vtotal_extra;
+        expect_active(report(), c.expected);
+    }
+}
+
+TEST_F(StatusReportTest, FailedOpen) {
+    // What a failed open leaves: a negative descriptor, the reason, the path tried.
+    fbdev_fd = -1;
+    fbdev_last_error = "Unable to open framebuffer, No such file or directory";
+    fbdev_last_notes = "Unblank failed. \nNOTICE: two lines";
+    fbdev_using_device = "/dev/fb3";
+    fbcon_lockout = 1;
+    const comm_socket_v4_packet packet = report();
+    expect_active(packet, "0");
+    EXPECT_EQ(fbdev_last_error, packet.pairs[1].second);
+    EXPECT_EQ(fbdev_last_notes, packet.pairs[2].second);
+    EXPECT_EQ("/dev/fb3: ", packet.pairs[3].second);
+    EXPECT_EQ("", packet.pairs[4].second);
+}
+
+TEST_F(StatusReportTest, MappedButClosedIsInactive) {
+    open_rgb565();
+    fbdev_map = nullptr;
+    expect_active(report(), "0");
+}
+
+TEST_F(StatusReportTest, SixteenCharacterIdIsCut) {
+    open_rgb565();
+    std::memcpy(fbdev_fix.id, "ABCDEFGHIJKLMNOP", 16);  // fills the field, no terminator
+    fbdev_fix.smem_start = 0x4141414141414141ull;       // the bytes after it are not zero
+    EXPECT_EQ("/dev/fb0: ABCDEFGHIJKLMNOP", report().pairs[3].second);
+}
+
+}  // namespace
