@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -71,13 +72,11 @@ bool wait_for(const std::function<bool()>& done, int timeout_ms) {
     }
 }
 
-RunResult run_driver(const std::vector<std::string>& args,
-                     const std::function<void(pid_t, const std::function<std::string()>&)>& during,
-                     int timeout_ms) {
+RunResult run_driver(const RunOptions& options) {
     TempDir scratch;
     const std::string err_path = scratch.file("stderr");
     std::vector<std::string> argv_text{VEXA_DRIVER_BINARY};
-    argv_text.insert(argv_text.end(), args.begin(), args.end());
+    argv_text.insert(argv_text.end(), options.args.begin(), options.args.end());
 
     const pid_t pid = fork();
     if (pid == 0) {
@@ -86,17 +85,27 @@ RunResult run_driver(const std::vector<std::string>& args,
         const int null_fd = open("/dev/null", O_RDWR);
         dup2(null_fd, 0);
         dup2(null_fd, 1);
+        const rlimit no_core{0, 0};  // an abort must not leave a core file behind
+        setrlimit(RLIMIT_CORE, &no_core);
+        if (options.notify_socket.empty()) {
+            unsetenv("NOTIFY_SOCKET");
+        } else {
+            setenv("NOTIFY_SOCKET", options.notify_socket.c_str(), 1);
+        }
         std::vector<char*> argv;
-        for (std::string& a : argv_text) argv.push_back(a.data());
+        if (!options.no_argv) {
+            for (std::string& a : argv_text) argv.push_back(a.data());
+        }
         argv.push_back(nullptr);
-        execv(argv[0], argv.data());
+        execve(VEXA_DRIVER_BINARY, argv.data(), environ);
         _exit(127);
     }
     const auto stderr_so_far = [&] { return read_file(err_path); };
-    if (during) during(pid, stderr_so_far);
+    if (options.during) options.during(pid, stderr_so_far);
 
     int status = 0;
-    const bool exited = wait_for([&] { return waitpid(pid, &status, WNOHANG) == pid; }, timeout_ms);
+    const bool exited =
+        wait_for([&] { return waitpid(pid, &status, WNOHANG) == pid; }, options.timeout_ms);
     if (!exited) {
         kill(pid, SIGKILL);
         waitpid(pid, &status, 0);

@@ -43,13 +43,17 @@ struct RunResult {
     std::string err;       // standard error
 };
 
-// Runs the driver with these arguments (argv[0] is supplied). While it runs, `during` (when set)
-// gets its pid and a function returning what it wrote to standard error so far. The driver is
-// killed after timeout_ms.
-RunResult run_driver(
-    const std::vector<std::string>& args,
-    const std::function<void(pid_t, const std::function<std::string()>&)>& during = nullptr,
-    int timeout_ms = 20000);
+struct RunOptions {
+    std::vector<std::string> args;  // argv[0] is supplied
+    bool no_argv = false;           // exec with an empty argument vector (argc 0)
+    std::string notify_socket;      // NOTIFY_SOCKET for the driver; unset when empty
+    // Called while the driver runs, with its pid and what it wrote to standard error so far.
+    std::function<void(pid_t, const std::function<std::string()>&)> during;
+    int timeout_ms = 20000;  // then the driver is killed
+};
+
+// Runs the driver binary and waits for it to end.
+RunResult run_driver(const RunOptions& options);
 
 // Polls `done` every few milliseconds for up to timeout_ms; returns its last result.
 bool wait_for(const std::function<bool()>& done, int timeout_ms = 10000);
