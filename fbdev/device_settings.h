@@ -3,6 +3,6 @@
 
 #include <string>
 
-extern int take_fbcon_setting;   // -1 automatic, 0 never, > 0 always
+extern int take_fbcon_setting;      // -1 automatic, 0 never, > 0 always
 extern std::string device_setting;  // "pci:<bus id>" or empty
-extern int fb_index_setting;     // explicit /dev/fbN, -1 none
+extern int fb_index_setting;        // explicit /dev/fbN, -1 none

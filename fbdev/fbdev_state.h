@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string>
 
-extern int fbdev_fd;            // negative when closed (also keeps a failed open's result)
-extern int fbdev_index;         // N of the /dev/fbN chosen by the last open attempt
-extern int fbdev_frame_width;   // frame size the device was opened for, -1 when closed
+extern int fbdev_fd;           // negative when closed (also keeps a failed open's result)
+extern int fbdev_index;        // N of the /dev/fbN chosen by the last open attempt
+extern int fbdev_frame_width;  // frame size the device was opened for, -1 when closed
 extern int fbdev_frame_height;
 extern fb_fix_screeninfo fbdev_old_fix;
 extern fb_var_screeninfo fbdev_old_var;  // mode as found; written back at close
