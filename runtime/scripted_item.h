@@ -44,6 +44,6 @@ struct vexa_script_counts {
 
 // Makes the script the current item, started and unpaced: one frame per inner iteration. After the
 // last frame the item ends (a display phase reports non-zero) and on_end, when set, runs once.
-void vexa_script_item(const std::vector<vexa_scripted_frame>& frames, vexa_script_faults faults = {},
-                      std::function<void()> on_end = nullptr);
+void vexa_script_item(const std::vector<vexa_scripted_frame>& frames,
+                      vexa_script_faults faults = {}, std::function<void()> on_end = nullptr);
 vexa_script_counts vexa_script_counts_get();

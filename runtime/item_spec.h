@@ -1,0 +1,25 @@
+// The text of a media item: "pattern:NAME[,opt...]", "script:" (tests) or a YUV4MPEG2 path
+// followed by the same options after a comma.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct item_spec {
+    enum class kind { pattern, stream, script };
+    kind type = kind::pattern;
+    std::string name;  // pattern name or stream path
+    uint32_t width = 1280, height = 720;
+    bool size_given = false;
+    uint32_t fps_num = 30, fps_den = 1;
+    bool fps_given = false;
+    uint8_t h_factor = 2, v_factor = 2;  // 4:2:0
+    bool chroma_given = false;
+    uint8_t field_flags = 0;
+    uint64_t frames = 0;  // 0: no limit
+};
+
+// 0 on success; -1 with a short reason in *error.
+int item_spec_parse(const std::string& item, item_spec* out, std::string* error);
+// Parses a decimal number without sign into [1, max]; false when it is not one.
+bool parse_positive(const std::string& text, uint64_t max, uint64_t* out);

@@ -1,0 +1,145 @@
+// Media items: naming, starting, connecting (opening the source) and the context record.
+#include <time.h>
+
+#include <cstdio>
+
+#include "runtime/item_spec.h"
+#include "runtime/media_state.h"
+#include "runtime/pattern_source.h"
+#include "runtime/runtime_api.h"
+#include "runtime/runtime_internal.h"
+#include "runtime/scripted_source.h"
+#include "runtime/y4m_source.h"
+
+namespace {
+constexpr uint64_t kReconnectDelayUs = 1000000;
+// Frame slots of the display queue.
+constexpr uint64_t kQueueSlots = 3;
+
+uint64_t real_us() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<uint64_t>(ts.tv_sec) * 1000000u + static_cast<uint64_t>(ts.tv_nsec) / 1000u;
+}
+
+bool is_script(const std::string& item) { return item.rfind("script:", 0) == 0; }
+
+// Waits until the reconnect time, serving the control socket. False when a shutdown was asked for.
+// The wait is also bounded by the real clock, so a test clock that stands still cannot hold it.
+bool wait_for_reconnect_time() {
+    media_state& m = media();
+    const uint64_t requests = m.start_requests;
+    uint64_t now = monotonic_clock_us();
+    if (now >= output_media_item_reconnect_at) return !DIE4;
+    const uint64_t real_end = real_us() + (output_media_item_reconnect_at - now);
+    while (!DIE4 && m.start_requests == requests) {
+        now = monotonic_clock_us();
+        if (now >= output_media_item_reconnect_at) break;
+        uint64_t real_now = real_us();
+        if (real_now >= real_end) break;
+        uint64_t left = output_media_item_reconnect_at - now;
+        if (real_end - real_now < left) left = real_end - real_now;
+        vexa_control_wait(static_cast<int>((left + 999) / 1000));
+    }
+    return !DIE4;
+}
+
+std::unique_ptr<media_source> open_item(const std::string& item, open_outcome* outcome) {
+    *outcome = open_outcome::broken;
+    item_spec spec;
+    std::string error;
+    std::unique_ptr<media_source> source;
+    if (item_spec_parse(item, &spec, &error) != 0) {
+        std::fprintf(stderr, "item: '%s': %s\n", item.c_str(), error.c_str());
+        return nullptr;
+    }
+    switch (spec.type) {
+        case item_spec::kind::script:
+            source = scripted_source_open();
+            break;
+        case item_spec::kind::pattern:
+            source = pattern_source_open(spec, &error);
+            if (!source) std::fprintf(stderr, "pattern: %s\n", error.c_str());
+            break;
+        case item_spec::kind::stream:
+            source = y4m_source_open(spec, outcome, &error);
+            if (!source && *outcome == open_outcome::broken)
+                std::fprintf(stderr, "y4m: %s: %s\n", spec.name.c_str(), error.c_str());
+            return source;
+    }
+    if (source) *outcome = open_outcome::opened;
+    return source;
+}
+}  // namespace
+
+void output_media_item_set_output_media_item(const char* item) {
+    std::string name = item ? item : "";
+    // Another item must be started before it plays.
+    if (name != output_media_item) {
+        media().started = false;
+        if (media().phase == media_phase::ended) media().phase = media_phase::idle;
+    }
+    output_media_item = name;
+}
+
+int vexa_start_item(const char* item) {
+    media_state& m = media();
+    if (!item || !*item) return -1;
+    output_media_item = item;
+    m.started_item = item;
+    m.started = true;
+    ++m.start_requests;
+    if (m.phase != media_phase::playing) m.phase = media_phase::connecting;
+    return 0;
+}
+
+int output_media_item_default_connect_phase() {
+    media_state& m = media();
+    if (!wait_for_reconnect_time()) return 1;
+    if (!m.started || m.started_item.empty()) {
+        output_media_item_reconnect_at = monotonic_clock_us() + kReconnectDelayUs;
+        return 1;
+    }
+    const std::string item = m.started_item;
+    if (is_script(item) && scripted_take_fault(scripted_fault::connect)) return 1;
+
+    media_source_close();
+    open_outcome outcome;
+    std::unique_ptr<media_source> source = open_item(item, &outcome);
+    if (!source) {
+        if (outcome == open_outcome::broken) media_item_ended();
+        output_media_item_reconnect_at = monotonic_clock_us() + kReconnectDelayUs;
+        return 1;
+    }
+    // A control request served while the header was awaited may have stopped or replaced it.
+    if (!m.started || m.started_item != item) return 1;
+    m.source = std::move(source);
+    m.playing_item = item;
+    m.source_done = false;
+    m.phase = media_phase::playing;
+    ++m.connects;
+    return 0;
+}
+
+int output_media_item_default_get_context_phase() {
+    media_state& m = media();
+    if (!m.source) return 1;
+    if (is_script(m.started_item) && scripted_take_fault(scripted_fault::context)) return 1;
+    const source_format& f = m.source->format();
+    m.context = output_media_item_context_state{};
+    m.context.rate_num = f.rate_num;
+    m.context.rate_den = f.rate_den;
+    // Single-field display shows one field of each frame: the frame rate stands.
+    m.context.field_rate = 0;
+    m.context.queue_bytes = kQueueSlots * f.layout.buffer_bytes;
+    output_media_item_our_context_state = &m.context;
+    return 0;
+}
+
+int output_media_item_reset_item_common() {
+    media_state& m = media();
+    media_source_close();
+    if (m.phase == media_phase::playing)
+        m.phase = m.started ? media_phase::connecting : media_phase::idle;
+    return 0;
+}
