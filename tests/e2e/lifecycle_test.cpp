@@ -1,0 +1,166 @@
+// The real binary from the outside: control requests at each stage, live changes, signals,
+// autostart and a pipe whose writer dies.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "e2e_harness.h"
+#include "reference.h"
+
+namespace {
+
+const char kSettings[] = "realtime process=0\nlock memory=0\n";
+
+std::string config(const std::string& item, bool autostart) {
+    return "item=" + item + "\nautostart item=" + (autostart ? "1" : "0") + "\n" + kSettings;
+}
+
+// Waits for `count` occurrences of `text` in the driver's log.
+bool wait_for_count(const Driver& d, const std::string& text, int count, double seconds = 10) {
+    for (int i = 0; i < seconds * 100; ++i) {
+        if (d.log_count(text) >= count) return true;
+        usleep(10000);
+    }
+    return false;
+}
+
+void expect_snapshot_shows(const Driver& d, const Y4mClip& clip, unsigned frame, Quantisation q) {
+    RgbImage shown;
+    ASSERT_TRUE(read_png(d.snapshot(), &shown)) << d.log();
+    Comparison c = compare_with_reference(
+        clip, frame, {shown.width, shown.height, shown.pixels.data()}, q, Field::both);
+    EXPECT_GT(c.compared, 0u);
+    EXPECT_EQ(c.outside, 0u) << describe(c);
+}
+
+TEST(Lifecycle, StatusBeforeFirstFrameWhilePlayingAndAfterFailedOpen) {
+    Driver d(config("pattern:bars,64x48", false), {"--virtual-fb", "64x48x16"});
+    ASSERT_TRUE(d.wait_for_status("\"ready\":1")) << d.log();
+    std::string before = d.status();
+    EXPECT_NE(before.find("\"*active\":\"0"), std::string::npos) << before;
+    EXPECT_NE(before.find("\"*last error\":\"\",\"*last notes\":\"\""), std::string::npos)
+        << before;
+    EXPECT_NE(before.find("\"*using device\":\": \",\"*using fbcon\":\"\"}"), std::string::npos)
+        << before;
+
+    EXPECT_EQ(d.ctl({"start"}), "{\"ok\":true}\n");
+    ASSERT_TRUE(d.wait_for_status("\"*active\":\"1,bpp=16,argbw=0:5:6:5,argbp=0:11:5:0,"))
+        << d.status() << d.log();
+    std::string playing = d.status();
+    EXPECT_NE(playing.find(",res=64x48"), std::string::npos) << playing;
+    EXPECT_NE(playing.find("\"*using device\":\"/dev/fb0: "), std::string::npos) << playing;
+    EXPECT_EQ(playing.find("\"frames\":0,"), std::string::npos) << playing;
+
+    EXPECT_EQ(d.ctl({"set", "device", "/dev/fb3"}), "{\"ok\":true}\n");
+    ASSERT_TRUE(d.wait_for_status(
+        "\"*last error\":\"Unable to open framebuffer, No such file or directory\""))
+        << d.status() << d.log();
+    std::string failed = d.status();
+    EXPECT_NE(failed.find("\"*active\":\"0"), std::string::npos) << failed;
+    EXPECT_NE(failed.find("\"*using fbcon\":\"\"}"), std::string::npos) << failed;
+    EXPECT_EQ(d.stop(), 1);
+}
+
+TEST(Lifecycle, LiveItemChangePlaysTheNewItem) {
+    if (!have_encoder()) GTEST_SKIP() << "ffmpeg is not installed";
+    std::string bars = make_clip("smptebars", "160x120", "yuv420p", 3);
+    ASSERT_FALSE(bars.empty());
+    Driver d(config("pattern:moving,160x120", true), {"--virtual-fb", "160x120x32", "--unpaced"});
+    ASSERT_TRUE(d.wait_for_status("\"*active\":\"1,")) << d.log();
+    EXPECT_EQ(d.ctl({"set", "item", bars}), "{\"ok\":true}\n");
+    ASSERT_TRUE(d.wait_for_status("\"item\":\"" + bars + "\"")) << d.status();
+    ASSERT_TRUE(d.wait_for_item_end()) << d.status() << d.log();
+    EXPECT_EQ(d.stop(), 1);
+    expect_snapshot_shows(d, load_clip(bars), 2, kExact8);
+}
+
+TEST(Lifecycle, LiveDeviceChangeMovesToTheSecondDevice) {
+    if (!have_encoder()) GTEST_SKIP() << "ffmpeg is not installed";
+    std::string clip = make_clip("testsrc2", "160x120", "yuv422p", 3);
+    ASSERT_FALSE(clip.empty());
+    Driver d(config("pattern:moving,160x120", true), {"--virtual-fb", "160x120x16", "--virtual-fb",
+                                                      "160x120x32,bgr,id=second", "--unpaced"});
+    ASSERT_TRUE(d.wait_for_status("\"*using device\":\"/dev/fb0: ")) << d.log();
+    EXPECT_EQ(d.ctl({"set", "device", "/dev/fb1"}), "{\"ok\":true}\n");
+    ASSERT_TRUE(d.wait_for_status("\"*using device\":\"/dev/fb1: second\"")) << d.status();
+    EXPECT_NE(d.status().find("\"*active\":\"1,bpp=32,argbw=0:8:8:8,argbp=0:0:8:16,"),
+              std::string::npos)
+        << d.status();
+    // A clip on the second device, to see its blue-first pixels.
+    d.ctl({"set", "item", clip});
+    ASSERT_TRUE(d.wait_for_item_end()) << d.status() << d.log();
+    EXPECT_EQ(d.stop(), 1);
+    expect_snapshot_shows(d, load_clip(clip), 2, kExact8);
+}
+
+TEST(Lifecycle, SigtermDuringPlayEndsInOrder) {
+    Driver d(config("pattern:moving,64x48", true), {"--virtual-fb", "64x48x16,fbcon"});
+    ASSERT_TRUE(d.wait_for_status("\"*active\":\"1,")) << d.log();
+    EXPECT_NE(d.status().find("Taking fbcon. "), std::string::npos) << d.status();
+    int resets = d.log_count("Reset media item");
+    EXPECT_EQ(d.stop(SIGTERM), 1) << d.log();
+    // The loop's end of cycle and the teardown each reset the item.
+    EXPECT_EQ(d.log_count("Reset media item"), resets + 2) << d.log();
+}
+
+TEST(Lifecycle, AutostartReplaysTheItem) {
+    if (!have_encoder()) GTEST_SKIP() << "ffmpeg is not installed";
+    std::string clip = make_clip("testsrc2", "96x64", "yuv420p", 3);
+    ASSERT_FALSE(clip.empty());
+    Driver d(config(clip, true), {"--virtual-fb", "96x64x16", "--unpaced"});
+    // Each play opens the device once; the second open comes from autostart alone.
+    ASSERT_TRUE(wait_for_count(d, "Using framebuffer: /dev/fb0", 2, 8)) << d.log();
+    EXPECT_EQ(d.stop(), 1);
+}
+
+// Writes `bytes` into the FIFO once the driver has opened it, then closes it.
+void feed_fifo(const std::string& fifo, const std::string& bytes) {
+    int fd = -1;
+    for (int i = 0; i < 1000 && fd < 0; ++i) {
+        fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd < 0) usleep(10000);  // ENXIO: no reader yet
+    }
+    if (fd < 0) return;
+    fcntl(fd, F_SETFL, 0);
+    for (size_t at = 0; at < bytes.size();) {
+        ssize_t n = write(fd, bytes.data() + at, bytes.size() - at);
+        if (n <= 0) break;
+        at += static_cast<size_t>(n);
+    }
+    close(fd);
+}
+
+TEST(Lifecycle, FifoWriterDyingMidFrameIsRecoveredOnTheNextCycle) {
+    if (!have_encoder()) GTEST_SKIP() << "ffmpeg is not installed";
+    std::string clip = make_clip("testsrc2", "96x64", "yuv420p", 3);
+    ASSERT_FALSE(clip.empty());
+    std::ifstream in(clip, std::ios::binary);
+    std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ScratchDir scratch;
+    std::string fifo = scratch.file("feed.y4m");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+
+    Driver d(config(fifo, true), {"--virtual-fb", "96x64x16", "--unpaced"});
+    // The first writer dies half way through its second frame.
+    size_t frame_bytes = 6 + 96 * 64 * 3 / 2;
+    size_t header = whole.find('\n') + 1;
+    std::thread first(feed_fifo, fifo, whole.substr(0, header + frame_bytes + frame_bytes / 2));
+    first.join();
+    ASSERT_TRUE(d.wait_for_item_end()) << d.status() << d.log();
+    // The next cycle reads a whole clip from a new writer.
+    std::thread second(feed_fifo, fifo, whole);
+    second.join();
+    ASSERT_TRUE(wait_for_count(d, "Using framebuffer: /dev/fb0", 2)) << d.log();
+    ASSERT_TRUE(d.wait_for_item_end()) << d.status() << d.log();
+    EXPECT_EQ(d.stop(), 1);
+    expect_snapshot_shows(d, load_clip(clip), 2, kDithered5);
+}
+
+}  // namespace
