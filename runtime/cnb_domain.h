@@ -12,7 +12,7 @@ struct cnb_buffer_info {
 };
 
 // Creates a buffer of `size` bytes (zero-filled). Returns its number, or -1 with a one-line reason
-// on stderr. Needs the domain (vexa_join_cnb_domain).
+// on stderr.
 int cnb_buffer_create(uint64_t size, const char* purpose);
 // False when `number` names no live buffer.
 bool cnb_buffer_lookup(int number, cnb_buffer_info* info);
