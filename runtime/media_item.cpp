@@ -77,7 +77,7 @@ void output_media_item_set_output_media_item(const char* item) {
     // Another item must be started before it plays.
     if (name != output_media_item) {
         media().started = false;
-        if (media().phase == media_phase::ended) media().phase = media_phase::idle;
+        if (media().phase != media_phase::playing) media().phase = media_phase::idle;
     }
     output_media_item = name;
 }
@@ -97,6 +97,7 @@ int output_media_item_default_connect_phase() {
     media_state& m = media();
     if (!wait_for_reconnect_time()) return 1;
     if (!m.started || m.started_item.empty()) {
+        if (m.phase == media_phase::connecting) m.phase = media_phase::idle;
         output_media_item_reconnect_at = monotonic_clock_us() + kReconnectDelayUs;
         return 1;
     }
