@@ -76,6 +76,8 @@ TEST_F(FbdevTest, EachFailureReportsAndLeavesNothingTaken) {
             EXPECT_FALSE(logged("close"));
             EXPECT_EQ(fbdev_frame_width, std::strcmp(c.name, "no card") ? 320 : -1);
             close_device();  // as the display loop does
+            EXPECT_EQ(fbdev_frame_width, -1);
+            EXPECT_EQ(fbdev_fd, -1);
         }
         EXPECT_FALSE(devices.console_in_graphics());
         EXPECT_EQ(fbdev_cmap_r_g_b, nullptr);
