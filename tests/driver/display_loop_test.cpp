@@ -42,12 +42,14 @@ vexa_scripted_frame frame(uint64_t id, Colour c = kWhite, uint32_t width = 64,
 }
 
 // A clock that moves only when frames are given back: frame k is shown at k * clock_step_us.
+constexpr uint64_t kClockBase = 1000000000ull;
 uint64_t clock_step_us = 0;
+uint64_t clock_offset_us = 0;  // moved by hand
 std::function<void(uint64_t discarded)> on_clock_read;
 uint64_t scripted_clock() {
     const uint64_t discarded = vexa_script_counts_get().discarded;
     if (on_clock_read) on_clock_read(discarded);
-    return 1000000000ull + discarded * clock_step_us;
+    return kClockBase + clock_offset_us + discarded * clock_step_us;
 }
 
 class DisplayLoopTest : public ::testing::Test {
@@ -62,7 +64,9 @@ class DisplayLoopTest : public ::testing::Test {
         last_frame_id = UINT64_MAX;
         video_retry_at = 0;
         next_autostart_at = 0;
+        output_media_item_reconnect_at = 0;
         clock_step_us = 0;
+        clock_offset_us = 0;
         on_clock_read = nullptr;
         vexa_clock_override = scripted_clock;
     }
@@ -232,7 +236,7 @@ TEST_F(DisplayLoopTest, PixelFormats) {
     struct Case {
         const char* name;
         const char* spec;
-        uint32_t green_length;  // 0: as the spec makes it
+        uint32_t green_length;  // 0: as the device string makes it
         uint32_t blue_offset;   // used when green_length is set
         uint32_t red_pixel;     // 0: nothing drawn
         uint32_t mask;          // bits compared: the top bits of each channel
@@ -274,6 +278,27 @@ TEST_F(DisplayLoopTest, PixelFormats) {
         close_video_out();
         platform::set_seam(nullptr);
     }
+}
+
+TEST_F(DisplayLoopTest, AutostartWithAnEmptyItemOnlyRearmsTheTimer) {
+    device("64x48x16");
+    autostart_item = true;
+    output_media_item_set_output_media_item("");
+    output_media_item_reconnect_at = 0;
+    const uint64_t connects_before = vexa_script_counts_get().connects;
+    // Each cycle ends in the reset hook: note the timer, move the clock on by one second.
+    static std::vector<uint64_t> armed;
+    armed.clear();
+    output_on_reset_media_item = [] {
+        armed.push_back(next_autostart_at - kClockBase);
+        clock_offset_us += 1000000;
+        if (armed.size() == 5) DIE4 = 1;
+        return 0;
+    };
+    run_display_loop();
+    EXPECT_EQ((std::vector<uint64_t>{2000000, 2000000, 4000000, 4000000, 6000000}), armed);
+    EXPECT_EQ(connects_before, vexa_script_counts_get().connects);
+    EXPECT_EQ("", output_media_item);
 }
 
 TEST_F(DisplayLoopTest, LiveItemChangeEndsTheInnerLoop) {
