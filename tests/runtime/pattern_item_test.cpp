@@ -53,15 +53,15 @@ TEST_F(PatternTest, EveryChromaLayoutAndField) {
                 EXPECT_EQ(f.flags, s->field_flags);
                 EXPECT_EQ(l.h_factor - 1, s->h_subsampling);
                 EXPECT_EQ(l.v_factor - 1, s->v_subsampling);
-                EXPECT_EQ(h - 1, s->y_last_line);
-                EXPECT_EQ(ch - 1, s->u_last_line);
-                EXPECT_EQ(ch - 1, s->v_last_line);
-                EXPECT_GE(s->y_stride, w);
-                EXPECT_GE(s->u_stride, cw);
-                EXPECT_EQ(0, s->y_stride % 16) << "rows start aligned";
+                EXPECT_EQ(h - 1, +s->y_last_line);
+                EXPECT_EQ(ch - 1, +s->u_last_line);
+                EXPECT_EQ(ch - 1, +s->v_last_line);
+                EXPECT_GE(+s->y_stride, w);
+                EXPECT_GE(+s->u_stride, cw);
+                EXPECT_EQ(0, +s->y_stride % 16) << "rows start aligned";
                 // The planes do not overlap.
-                EXPECT_GE(s->u_offset, s->y_offset + uint64_t{h} * s->y_stride);
-                EXPECT_GE(s->v_offset, s->u_offset + uint64_t{ch} * s->u_stride);
+                EXPECT_GE(+s->u_offset, +s->y_offset + uint64_t{h} * +s->y_stride);
+                EXPECT_GE(+s->v_offset, +s->u_offset + uint64_t{ch} * +s->u_stride);
                 std::string luma(reinterpret_cast<const char*>(p[0].data),
                                  uint64_t{h} * p[0].stride);
                 EXPECT_NE(last_luma, luma) << "the moving pattern moves";
@@ -141,7 +141,9 @@ TEST_F(PatternTest, FramesLimitEndsTheItem) {
     reset();
     // Started again (autostart or "start"), it plays from the beginning with fresh ids.
     ASSERT_EQ(0, connect("pattern:bars,32x16,frames=4"));
-    EXPECT_NE(nullptr, take());
+    OutputBufferFrame* again = take();
+    ASSERT_NE(nullptr, again);
+    again->discard_src_frame();
 }
 
 TEST_F(PatternTest, FrameStillHeldWhenTheQueueIsFreed) {
