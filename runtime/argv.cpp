@@ -92,7 +92,7 @@ void vexa_std_help() {
         "                          repeat for fb1, fb2, ...\n"
         " --snapshot <path>        with virtual devices: write the screen as PNG after each frame\n"
         " --unpaced                deliver frames as fast as they are taken\n"
-        " --fault <name>           testing aid: make a start-up step fail (cnb, cache, selftest,\n"
-        "                          realtime, mlock)\n",
+        " --fault <name>           testing aid: make a start-up step fail (cnb, lockfd, cache,\n"
+        "                          selftest, realtime, mlock)\n",
         stderr);
 }

@@ -9,6 +9,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -17,11 +18,16 @@
 #include "runtime/runtime_internal.h"
 
 namespace {
+// Requests answered per client in one pass, so that a client sending many at once cannot hold up
+// the caller; the rest wait for the next pass.
+constexpr int kRequestsPerPass = 16;
+
 struct client {
     int fd;
     std::string in;
     std::string out;
-    bool closing;  // no more requests; closed once its replies are out
+    bool ended;    // the client sent all it will send; closed once answered
+    bool closing;  // no more requests are served; closed once its replies are out
 };
 
 int g_listen_fd = -1;
@@ -33,7 +39,7 @@ bool make_address(const char* path, sockaddr_un* address, std::string* reason) {
     address->sun_family = AF_UNIX;
     const size_t length = std::strlen(path);
     if (length == 0 || length >= sizeof address->sun_path) {
-        *reason = "control socket path '" + std::string(path) + "' is empty or too long";
+        *reason = "Control socket path '" + std::string(path) + "' is empty or too long";
         return false;
     }
     std::memcpy(address->sun_path, path, length + 1);
@@ -61,13 +67,19 @@ void queue_reply(client& c, const std::string& reply) {
     c.out.push_back('\n');
 }
 
-// Answers every complete line in the client's input. Returns 1 when a request changed state.
+// A complete request is waiting (after the end of input, so is an unterminated last one).
+bool has_backlog(const client& c) {
+    return !c.closing && (c.in.find('\n') != std::string::npos || (c.ended && !c.in.empty()));
+}
+
+// Answers up to kRequestsPerPass waiting requests. Returns 1 when one changed state.
 int serve_lines(client& c) {
     int changed = 0;
     size_t start = 0;
     std::string reply;
-    for (;;) {
-        const size_t newline = c.in.find('\n', start);
+    for (int served = 0; served < kRequestsPerPass && !c.closing; ++served) {
+        size_t newline = c.in.find('\n', start);
+        if (newline == std::string::npos && c.ended && start < c.in.size()) newline = c.in.size();
         const size_t end = newline == std::string::npos ? c.in.size() : newline;
         if (end - start > vexa_control_max_line) {
             queue_reply(c, "{\"error\":\"request too long\"}");
@@ -78,26 +90,22 @@ int serve_lines(client& c) {
         if (newline == std::string::npos) break;
         if (handle_request_line(c.in.data() + start, newline - start, &reply)) changed = 1;
         queue_reply(c, reply);
-        start = newline + 1;
+        start = std::min(newline + 1, c.in.size());
     }
     c.in.erase(0, start);
     return changed;
 }
 
-// Reads what the client sent; false when the connection failed. At the end of its input the client
-// gets the replies still owed (a last request without a newline counts) and is then closed.
-bool receive(client& c, int* changed) {
+// Reads what the client sent; false when the connection failed.
+bool receive(client& c) {
     char buffer[8192];
     const ssize_t n = recv(c.fd, buffer, sizeof buffer, MSG_DONTWAIT);
     if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
     if (n == 0) {
-        if (!c.in.empty()) c.in.push_back('\n');
-        *changed |= serve_lines(c);
-        c.closing = true;
-        return true;
+        c.ended = true;
+    } else {
+        c.in.append(buffer, static_cast<size_t>(n));
     }
-    c.in.append(buffer, static_cast<size_t>(n));
-    *changed |= serve_lines(c);
     return true;
 }
 
@@ -117,7 +125,7 @@ void accept_clients() {
         } else if (g_clients.size() >= vexa_control_max_clients) {
             refuse(fd, "{\"error\":\"too many clients\"}\n");
         } else {
-            g_clients.push_back(client{fd, {}, {}, false});
+            g_clients.push_back(client{fd, {}, {}, false, false});
         }
     }
 }
@@ -129,27 +137,27 @@ int control_socket_claim(const char* path, std::string* reason) {
     struct stat st;
     if (lstat(path, &st) != 0) {
         if (errno == ENOENT) return 0;
-        *reason = "cannot check control socket " + std::string(path) + ": " + std::strerror(errno);
+        *reason = "Cannot check control socket " + std::string(path) + ": " + std::strerror(errno);
         return -1;
     }
     if (!S_ISSOCK(st.st_mode)) {
-        *reason = "control socket path " + std::string(path) + " exists and is not a socket";
+        *reason = "Control socket path " + std::string(path) + " exists and is not a socket";
         return -1;
     }
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
-        *reason = std::string("cannot create a socket: ") + std::strerror(errno);
+        *reason = std::string("Cannot create a socket: ") + std::strerror(errno);
         return -1;
     }
     const int connected = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
     const int error = errno;
     close(fd);
     if (connected == 0) {
-        *reason = "control socket " + std::string(path) + " is in use by a running instance";
+        *reason = "Control socket " + std::string(path) + " is in use by a running instance";
         return -1;
     }
     if (error != ECONNREFUSED) {
-        *reason = "cannot check control socket " + std::string(path) + ": " + std::strerror(error);
+        *reason = "Cannot check control socket " + std::string(path) + ": " + std::strerror(error);
         return -1;
     }
     if (unlink(path) != 0 && errno != ENOENT) {
@@ -166,7 +174,7 @@ int control_socket_listen(const char* path, std::string* reason) {
     control_socket_shutdown();
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
-        *reason = std::string("cannot create the control socket: ") + std::strerror(errno);
+        *reason = std::string("Cannot create the control socket: ") + std::strerror(errno);
         return -1;
     }
     // The file is created by bind; the mask keeps it owner-only from its first moment.
@@ -175,7 +183,7 @@ int control_socket_listen(const char* path, std::string* reason) {
     const int error = errno;
     umask(old_mask);
     if (bound != 0 || chmod(path, 0600) != 0 || listen(fd, 16) != 0) {
-        *reason = "cannot listen on control socket " + std::string(path) + ": " +
+        *reason = "Cannot listen on control socket " + std::string(path) + ": " +
                   std::strerror(bound != 0 ? error : errno);
         if (bound == 0) unlink(path);
         close(fd);
@@ -207,18 +215,22 @@ int vexa_control_wait(int timeout_ms) {
     const int64_t deadline = now_ms() + (timeout_ms > 0 ? timeout_ms : 0);
     std::vector<pollfd> fds;
     for (;;) {
+        bool backlog = false;
         fds.clear();
         if (g_listen_fd >= 0) fds.push_back(pollfd{g_listen_fd, POLLIN, 0});
         for (const client& c : g_clients) {
-            short events = c.closing ? 0 : POLLIN;
+            // A client with requests still waiting is not read from until they are answered.
+            const bool waiting = has_backlog(c);
+            backlog |= waiting;
+            short events = waiting || c.ended || c.closing ? 0 : POLLIN;
             if (!c.out.empty()) events |= POLLOUT;
             fds.push_back(pollfd{c.fd, events, 0});
         }
         const int64_t remaining = deadline - now_ms();
-        const int ready =
-            poll(fds.data(), fds.size(), remaining > 0 ? static_cast<int>(remaining) : 0);
+        const int timeout = backlog || remaining <= 0 ? 0 : static_cast<int>(remaining);
+        const int ready = poll(fds.data(), fds.size(), timeout);
         if (ready < 0) return -1;  // a signal: let the caller look at DIE4
-        if (ready == 0) return 0;
+        if (ready == 0 && !backlog) return 0;
 
         size_t k = 0;
         if (g_listen_fd >= 0 && (fds[k++].revents & POLLIN)) accept_clients();
@@ -230,14 +242,15 @@ int vexa_control_wait(int timeout_ms) {
             client& c = g_clients[i];
             const short revents = k < fds.size() && fds[k].fd == c.fd ? fds[k++].revents : 0;
             bool alive = true;
-            if (!c.closing && (revents & (POLLIN | POLLHUP | POLLERR)))
-                alive = receive(c, &changed);
+            if (!c.ended && !c.closing && (revents & (POLLIN | POLLHUP | POLLERR)))
+                alive = receive(c);
+            if (alive) changed |= serve_lines(c);
             if (alive) alive = flush(c);
             if (alive && c.out.size() > vexa_control_max_queued) {
                 std::fprintf(stderr, "Control client dropped: it does not read its replies\n");
                 alive = false;
             }
-            if (alive && c.closing && c.out.empty()) alive = false;
+            if (alive && (c.ended || c.closing) && !has_backlog(c) && c.out.empty()) alive = false;
             if (alive) {
                 kept.push_back(std::move(c));
             } else {

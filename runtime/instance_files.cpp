@@ -10,6 +10,7 @@
 #include <string>
 
 #include "runtime/control_server.h"
+#include "runtime/fault_injection.h"
 #include "runtime/runtime_internal.h"
 
 namespace {
@@ -22,7 +23,12 @@ int open_lock(const std::string& path) {
 
 // The lock file around the configuration load, and the instance lock held through start-up.
 vexa_meta_record* open_meta(const std::string& dir) {
-    const int file_fd = open_lock(dir + "/lock");
+    int file_fd = open_lock(dir + "/lock");
+    if (file_fd >= 0 && vexa_fault("lockfd")) {
+        // A valid descriptor that flock refuses (EBADF): drives the caller's lock warnings.
+        close(file_fd);
+        file_fd = open((dir + "/lock").c_str(), O_PATH | O_CLOEXEC);
+    }
     if (file_fd < 0) return nullptr;
     const int instance_fd = open_lock(dir + "/instance.lock");
     if (instance_fd < 0) {

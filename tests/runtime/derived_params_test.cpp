@@ -1,11 +1,13 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
 
 #include "process_fixture.h"
+#include "runtime/fault_injection.h"
 #include "runtime/paths/metadir_paths.h"
 #include "runtime/runtime_api.h"
 #include "runtime/runtime_internal.h"
@@ -115,6 +117,16 @@ TEST_F(DerivedParams, InstanceFilesAreValidWithoutTheConfigurationFile) {
     EXPECT_NE(std::string::npos, read_file(meta_ + "/metadata").find("pid="));
     ASSERT_NE(nullptr, vexa_sock);
     EXPECT_EQ(0, access(vexa_sock, F_OK));
+}
+
+TEST_F(DerivedParams, LockFaultGivesADescriptorFlockRefuses) {
+    vexa_fault_add("lockfd");
+    ASSERT_EQ(0, vexa_standard_to_derived_params());
+    vexa_open_instance();
+    ASSERT_NE(nullptr, vexa_meta);
+    EXPECT_GE(vexa_meta->file_fd, 0);
+    EXPECT_NE(0, flock(vexa_meta->file_fd, LOCK_EX));
+    EXPECT_NE(0, flock(vexa_meta->file_fd, LOCK_UN));
 }
 
 TEST_F(DerivedParams, UnopenableInstanceFilesGiveNoObject) {
