@@ -1,7 +1,9 @@
 #include <errno.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -275,6 +277,21 @@ TEST_F(ControlSocket, LiveSocketFailsDerivedParams) {
     vexa_sock = nullptr;
     EXPECT_NE(0, vexa_standard_to_derived_params());
     EXPECT_EQ(0, access(live.c_str(), F_OK));
+}
+
+void count_signal(int) { DIE4 = DIE4 + 1; }
+
+TEST_F(ControlSocket, WaitReturnsWhenASignalArrives) {
+    start_server();
+    // As the driver installs its handler: signal(), which restarts most calls but never poll.
+    const auto previous = signal(SIGALRM, count_signal);
+    itimerval timer{};
+    timer.it_value.tv_usec = 50000;
+    setitimer(ITIMER_REAL, &timer, nullptr);
+    EXPECT_EQ(-1, vexa_control_wait(10000));
+    EXPECT_EQ(1, DIE4);
+    DIE4 = 0;
+    signal(SIGALRM, previous);
 }
 
 TEST_F(ControlSocket, OtherUsersAreRefused) {

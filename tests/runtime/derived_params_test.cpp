@@ -8,6 +8,7 @@
 
 #include "process_fixture.h"
 #include "runtime/fault_injection.h"
+#include "runtime/metadir.h"
 #include "runtime/paths/metadir_paths.h"
 #include "runtime/runtime_api.h"
 #include "runtime/runtime_internal.h"
@@ -154,5 +155,37 @@ TEST_F(DerivedParams, LogRedirectNeedsAWritableLogFile) {
     ASSERT_EQ(0, vexa_standard_to_derived_params());
     ASSERT_EQ(0, mkdir((meta_ + "/log").c_str(), 0700));
     EXPECT_NE(0, vexa_redirect_stderr_to_logfile());
+}
+}  // namespace
+
+namespace {
+TEST(Metadir, SharedPlacesMustBePrivateToTheUser) {
+    struct Case {
+        mode_t parent_mode;
+        bool other_owner;  // parent chowned to another uid (root only)
+        bool ok;
+    } cases[] = {{0700, false, true},
+                 {0755, false, true},
+                 {0777, false, false},
+                 {0770, false, false},
+                 {0700, true, false}};
+    for (const auto& c : cases) {
+        if (c.other_owner && geteuid() != 0) continue;
+        TempDir dir;
+        const std::string parent = dir / "vexa-1000";
+        ASSERT_EQ(0, mkdir(parent.c_str(), 0700));
+        ASSERT_EQ(0, chmod(parent.c_str(), c.parent_mode));
+        if (c.other_owner) {
+            ASSERT_EQ(0, chown(parent.c_str(), 65534, 65534));
+        }
+        std::string reason;
+        EXPECT_EQ(c.ok ? 0 : -1, vexa_make_metadir(parent + "/tv.conf", geteuid(), &reason))
+            << std::oct << c.parent_mode << " " << reason;
+    }
+    // A symbolic link planted in place of the directory is refused too.
+    TempDir dir;
+    ASSERT_EQ(0, symlink(dir.path().c_str(), (dir / "link").c_str()));
+    std::string reason;
+    EXPECT_NE(0, vexa_make_metadir(dir / "link/tv.conf", geteuid(), &reason));
 }
 }  // namespace
