@@ -109,7 +109,8 @@ inline chroma_terms dup2x_hi(const chroma_terms& t) {
             _mm_unpackhi_epi32(t.green, t.green)};
 }
 
-// Channel sums, negatives clamped to 0: each in 0..32767.
+// Channel sums, negatives clamped to 0: each in 0..32767, so the lowest field of a pixel needs a
+// shift but no mask.
 struct channels {
     __m128i high, green, low;
 };
@@ -125,7 +126,7 @@ struct pack_rgb565 {
         const __m128i m = _mm_set1_epi16(0x7C00);
         return _mm_or_si128(_mm_or_si128(_mm_slli_epi16(_mm_and_si128(c.high, m), 1),
                                          _mm_srli_epi16(_mm_and_si128(c.green, m), 4)),
-                            _mm_srli_epi16(_mm_and_si128(c.low, m), 10));
+                            _mm_srli_epi16(c.low, 10));
     }
 };
 struct pack_rgb555 {
@@ -133,7 +134,7 @@ struct pack_rgb555 {
         const __m128i m = _mm_set1_epi16(0x7C00);
         return _mm_or_si128(
             _mm_or_si128(_mm_and_si128(c.high, m), _mm_srli_epi16(_mm_and_si128(c.green, m), 5)),
-            _mm_srli_epi16(_mm_and_si128(c.low, m), 10));
+            _mm_srli_epi16(c.low, 10));
     }
 };
 
@@ -141,8 +142,8 @@ struct pack_rgb555 {
 template <bool Aligned>
 inline void store_rgb888(void* dst, const channels& c) {
     const __m128i m = _mm_set1_epi16(0x7F80);
-    const __m128i gl = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(c.green, m), 1),
-                                    _mm_srli_epi16(_mm_and_si128(c.low, m), 7));
+    const __m128i gl =
+        _mm_or_si128(_mm_slli_epi16(_mm_and_si128(c.green, m), 1), _mm_srli_epi16(c.low, 7));
     const __m128i h = _mm_srli_epi16(_mm_and_si128(c.high, m), 7);
     store16<Aligned>(dst, _mm_unpacklo_epi16(gl, h));
     store16<Aligned>(static_cast<uint8_t*>(dst) + 16, _mm_unpackhi_epi16(gl, h));
