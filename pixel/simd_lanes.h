@@ -144,7 +144,7 @@ inline void store_rgb888(void* dst, const channels& c) {
     const __m128i m = _mm_set1_epi16(0x7F80);
     const __m128i gl =
         _mm_or_si128(_mm_slli_epi16(_mm_and_si128(c.green, m), 1), _mm_srli_epi16(c.low, 7));
-    const __m128i h = _mm_srli_epi16(_mm_and_si128(c.high, m), 7);
+    const __m128i h = _mm_srli_epi16(c.high, 7);
     store16<Aligned>(dst, _mm_unpacklo_epi16(gl, h));
     store16<Aligned>(static_cast<uint8_t*>(dst) + 16, _mm_unpackhi_epi16(gl, h));
 }
