@@ -152,8 +152,13 @@ std::string make_clip(const std::string& source, const std::string& size,
     auto found = made.find(key);
     if (found != made.end()) return found->second;
     std::string path = clips.file(key + ".y4m");
+    // Sources round odd sizes down to even ones: make a larger picture and cut it exactly.
+    unsigned w = 0, h = 0;
+    std::sscanf(size.c_str(), "%ux%u", &w, &h);
+    std::string larger = std::to_string((w + 16) & ~15u) + "x" + std::to_string((h + 16) & ~15u);
+    std::string cut = "format=yuv444p,crop=" + std::to_string(w) + ":" + std::to_string(h) + ":0:0";
     pid_t pid = spawn({"/usr/bin/ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi",
-                       "-i", source + "=size=" + size + ":rate=25", "-frames:v",
+                       "-i", source + "=size=" + larger + ":rate=25", "-vf", cut, "-frames:v",
                        std::to_string(frames), "-pix_fmt", pix_fmt, "-f", "yuv4mpegpipe", path},
                       "/dev/null", clips.file("ffmpeg.log"));
     if (pid < 0 || wait_exit(pid, 60) != 0) return {};

@@ -31,6 +31,8 @@ void play_and_compare(const Case& c) {
     std::string clip_path = make_clip(c.source, "321x243", c.pix_fmt, frames);
     ASSERT_FALSE(clip_path.empty()) << "the encoder could not make the clip";
     Y4mClip clip = load_clip(clip_path);
+    ASSERT_EQ(clip.width, 321u);  // odd on purpose: chroma tails and the last chroma line
+    ASSERT_EQ(clip.height, 243u);
     std::string device = std::string("321x243x") + c.device;
     Driver driver("item=" + clip_path + c.item_options +
                       "\nautostart item=1\nrealtime process=0\nlock memory=0\n",

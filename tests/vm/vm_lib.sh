@@ -7,7 +7,11 @@ fetch_kernel() {
     mkdir -p "$cache"
     if ! ls "$cache"/kernel/boot/vmlinuz-* >/dev/null 2>&1; then
         local pkg
-        pkg=$(apt-cache depends linux-image-amd64 | awk '/Depends: linux-image-/{print $2; exit}')
+        pkg=$(apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-/{print $2; exit}')
+        if [ -z "$pkg" ] && [ "$(id -u)" -eq 0 ]; then
+            apt-get update -qq
+            pkg=$(apt-cache depends linux-image-amd64 | awk '/Depends: linux-image-/{print $2; exit}')
+        fi
         [ -n "$pkg" ] || { echo "vm: no linux-image package known to apt (run apt-get update)" >&2; return 1; }
         rm -rf "$cache/kernel" "$cache"/*.deb
         (cd "$cache" && apt-get download -q "$pkg" >/dev/null 2>&1) ||
