@@ -9,8 +9,8 @@
 // Serves control clients for up to timeout_ms (0: only what is pending) without busy-looping.
 // Returns early when a signal arrives or a request changed the item or settings.
 int vexa_control_wait(int timeout_ms);
-extern bool vexa_unpaced;                // --unpaced
-extern const char* vexa_snapshot_path;   // --snapshot PATH, null when not given
+extern bool vexa_unpaced;               // --unpaced
+extern const char* vexa_snapshot_path;  // --snapshot PATH, null when not given
 // Opens what the instance holds in its metadata directory: the lock files (vexa_meta), the
 // metadata file (vexa_metadata) and the control socket. vexa_join_cnb_domain calls it once the
 // domain is joined, so a run that fails earlier leaves nothing behind. Failures show as null
