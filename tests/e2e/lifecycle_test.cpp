@@ -154,6 +154,7 @@ TEST(Lifecycle, FifoWriterDyingMidFrameIsRecoveredOnTheNextCycle) {
     std::thread first(feed_fifo, fifo, whole.substr(0, header + frame_bytes + frame_bytes / 2));
     first.join();
     ASSERT_TRUE(d.wait_for_item_end()) << d.status() << d.log();
+    EXPECT_EQ(d.log_count("cut short"), 1) << d.log();
     // The next cycle reads a whole clip from a new writer.
     std::thread second(feed_fifo, fifo, whole);
     second.join();
