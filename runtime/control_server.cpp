@@ -162,7 +162,7 @@ int control_socket_claim(const char* path, std::string* reason) {
     }
     if (unlink(path) != 0 && errno != ENOENT) {
         *reason =
-            "cannot remove stale control socket " + std::string(path) + ": " + std::strerror(errno);
+            "Cannot remove stale control socket " + std::string(path) + ": " + std::strerror(errno);
         return -1;
     }
     return 0;
