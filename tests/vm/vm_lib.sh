@@ -191,7 +191,13 @@ check_scenario() {
             grep -q '^Unsupported format$' "$log" || bad+=("no 'Unsupported format' line") ;;
         picture | dump)
             [[ $status == *'"*active":"1,'* ]] || bad+=("not active while playing")
-            [[ $status == *"Taking fbcon. "* ]] || bad+=("console not taken") ;;
+            [[ $expect == *cleared* || $status == *"Taking fbcon. "* ]] || bad+=("console not taken") ;;
+        cleared)
+            sed -n '/^VEXA-LEFT-BEGIN/,/^VEXA-LEFT-END/p' "$dir/serial.log" | tr -d '\r' |
+                grep -v '^VEXA-\|^T ' | base64 -d > "$dir/left.raw" 2>/dev/null || true
+            if [ ! -s "$dir/left.raw" ] || [ -n "$(tr -d '\0' < "$dir/left.raw" | head -c 1)" ]; then
+                bad+=("screen memory not zero after exit")
+            fi ;;
         esac
     done
     [ "$exitcode" = 1 ] || bad+=("exit status ${exitcode:-none}, not 1")
