@@ -8,7 +8,7 @@
 namespace {
 
 struct Case {
-    const char* name;
+    std::string name;
     const char* source;   // encoder input filter
     const char* pix_fmt;  // encoder pixel format
     const char* device;   // bpp and options of the emulated device
@@ -51,7 +51,7 @@ void play_and_compare(const Case& c) {
         clip, frames - 1, RgbView{shown.width, shown.height, shown.pixels.data()}, q, c.field,
         drawn);
     EXPECT_EQ(result.outside, 0u) << describe(result);
-    std::printf("  %-28s %s\n", c.name, describe(result).c_str());
+    std::printf("  %-28s %s\n", c.name.c_str(), describe(result).c_str());
 }
 
 class PictureTest : public ::testing::TestWithParam<Case> {};
@@ -79,7 +79,7 @@ std::vector<Case> every_format_and_layout() {
 }
 
 INSTANTIATE_TEST_SUITE_P(Clips, PictureTest, ::testing::ValuesIn(every_format_and_layout()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& info) { return info.param.name; });
 
 // Colour bars hit the corners of the colour range, where truncation and saturation bite; single
 // fields show each line of one field twice.
@@ -88,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Case{"bars_rgb565", "smptebars", "yuv420p", "16", "", Field::both},
                       Case{"bars_bgr888", "smptebars", "yuv422p", "32,bgr", "", Field::both},
                       Case{"bars_bgr555", "smptebars", "yuv444p", "15,bgr", "", Field::both}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
     SingleField, PictureTest,
@@ -96,6 +96,6 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"odd_rgb888", "testsrc2", "yuv420p", "32", ",field=odd", Field::odd},
                       Case{"odd_bgr565", "testsrc2", "yuv422p", "16,bgr", ",field=odd",
                            Field::odd}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& info) { return info.param.name; });
 
 }  // namespace
