@@ -75,6 +75,26 @@ int copy_colour_map(const fb_cmap* request, VirtualColourMap* cmap, bool into_de
     return 0;
 }
 
+bool same_colour_map(const VirtualColourMap& a, const VirtualColourMap& b) {
+    return a.red == b.red && a.green == b.green && a.blue == b.blue && a.transp == b.transp;
+}
+
+// What a successful call left that tells a restore apart from any other write.
+std::string restore_detail(const VirtualDevice& device, unsigned long request) {
+    if (request == FBIOPUT_VSCREENINFO) {
+        const fb_var_screeninfo& var = device.var;
+        bool as_opened = std::memcmp(&var, &device.opened_var, sizeof var) == 0;
+        return std::to_string(var.xres) + "x" + std::to_string(var.yres) + "x" +
+               std::to_string(var.bits_per_pixel) +
+               (as_opened ? " as-opened" : " differs-from-opened");
+    }
+    if (request == FBIOPUTCMAP) {
+        return same_colour_map(device.cmap, device.opened_cmap) ? "restores-original"
+                                                                : "differs-from-original";
+    }
+    return "";
+}
+
 }  // namespace
 
 VirtualFramebuffers::VirtualFramebuffers() = default;
@@ -87,6 +107,10 @@ int VirtualFramebuffers::add(const char* text, std::string* error) {
     make_virtual_mode(device->spec, index, &device->var, &device->fix);
     device->memory.assign(device->fix.smem_len, 0);
     device->cmap = initial_colour_map();
+    if (!device->spec.log_path.empty()) {
+        device->log_file = std::make_unique<CallLogFile>();
+        if (device->log_file->open(device->spec.log_path, error) != 0) return -1;
+    }
     std::string link = device->spec.pci.empty() ? "../../../vfb." + std::to_string(index)
                                                 : "../../../" + device->spec.pci;
     add_sysfs_entry("fb" + std::to_string(index), link, virtual_device_name(device->spec));
@@ -124,11 +148,25 @@ void VirtualFramebuffers::set_sysfs_order(const std::vector<std::string>& names)
     sysfs_ = ordered;
 }
 
-int VirtualFramebuffers::record(const std::string& call, int err) {
+int VirtualFramebuffers::record(const std::string& call, int err, int device,
+                                const std::string& detail) {
     log_.push_back(err ? call + " failed" : call);
+    std::string line = call;
+    if (!err && !detail.empty()) line += " " + detail;
+    if (err) line += " failed";
+    for (size_t i = 0; i < devices_.size(); ++i) {
+        if (device < 0 || static_cast<size_t>(device) == i) {
+            if (devices_[i]->log_file) devices_[i]->log_file->write_line(line);
+        }
+    }
     if (!err) return 0;
     errno = err;
     return -1;
+}
+
+int VirtualFramebuffers::device_of_fd(int fd) const {
+    auto open_fd = open_fds_.find(fd);
+    return open_fd == open_fds_.end() ? -1 : open_fd->second;
 }
 
 int VirtualFramebuffers::fault_for(unsigned long request) {
@@ -143,18 +181,27 @@ int VirtualFramebuffers::fault_for(unsigned long request) {
 
 int VirtualFramebuffers::open(const char* path, int /*flags*/) {
     std::string call = std::string("open ") + (path ? path : "(null)");
-    if (open_errno_) return record(call, open_errno_);
     int number = path ? device_number(path) : -1;
-    if (number < 0 || number >= count()) return record(call, ENOENT);
+    if (number >= count()) number = -1;
+    if (open_errno_) return record(call, open_errno_, number);
+    if (number < 0) return record(call, ENOENT);
+    VirtualDevice& target = device(number);
+    if (!target.opened) {
+        target.opened = true;
+        target.opened_var = target.var;
+        target.opened_cmap = target.cmap;
+    }
     int fd = next_fd_++;
     open_fds_[fd] = number;
-    record(call, 0);
+    record(call, 0, number);
     return fd;
 }
 
 int VirtualFramebuffers::close(int fd) {
-    if (open_fds_.erase(fd) == 0) return record("close", EBADF);
-    return record("close", 0);
+    int number = device_of_fd(fd);
+    if (number < 0) return record("close", EBADF);
+    open_fds_.erase(fd);
+    return record("close", 0, number);
 }
 
 int VirtualFramebuffers::ioctl(int fd, unsigned long request, void* arg) {
@@ -162,10 +209,12 @@ int VirtualFramebuffers::ioctl(int fd, unsigned long request, void* arg) {
     char unknown[32];
     std::snprintf(unknown, sizeof unknown, "0x%lx", request);
     std::string call = std::string("ioctl ") + (name ? name : unknown);
-    auto open_fd = open_fds_.find(fd);
-    if (open_fd == open_fds_.end()) return record(call, EBADF);
-    if (int err = fault_for(request)) return record(call, err);
-    return record(call, ioctl_on(device(open_fd->second), request, arg));
+    int number = device_of_fd(fd);
+    if (number < 0) return record(call, EBADF);
+    if (int err = fault_for(request)) return record(call, err, number);
+    VirtualDevice& target = device(number);
+    int err = ioctl_on(target, request, arg);
+    return record(call, err, number, err ? "" : restore_detail(target, request));
 }
 
 int VirtualFramebuffers::ioctl_on(VirtualDevice& device, unsigned long request, void* arg) {
@@ -207,21 +256,33 @@ int VirtualFramebuffers::ioctl_on(VirtualDevice& device, unsigned long request, 
 
 void* VirtualFramebuffers::map_shared(int fd, size_t length) {
     std::string call = "map " + std::to_string(length);
-    auto open_fd = open_fds_.find(fd);
-    int err = open_fd == open_fds_.end() ? EBADF : map_errno_;
-    if (!err && (length == 0 || length > device(open_fd->second).memory.size())) err = EINVAL;
-    if (record(call, err) != 0) return nullptr;
-    last_mapped_ = open_fd->second;
+    int number = device_of_fd(fd);
+    int err = number < 0 ? EBADF : map_errno_;
+    if (!err && (length == 0 || length > device(number).memory.size())) err = EINVAL;
+    if (record(call, err, number) != 0) return nullptr;
+    last_mapped_ = number;
     void* addr = device(last_mapped_).memory.data();
     mappings_[addr] = length;
     return addr;
 }
 
 int VirtualFramebuffers::unmap(void* addr, size_t length) {
+    int number = -1;
+    for (size_t i = 0; i < devices_.size(); ++i) {
+        if (devices_[i]->memory.data() == addr) number = static_cast<int>(i);
+    }
     auto mapping = mappings_.find(addr);
-    if (mapping == mappings_.end() || mapping->second != length) return record("unmap", EINVAL);
+    if (mapping == mappings_.end() || mapping->second != length) {
+        return record("unmap", EINVAL, number);
+    }
     mappings_.erase(mapping);
-    return record("unmap", 0);
+    std::string detail;
+    if (number >= 0 && device(number).log_file) {  // the scan is only for the file's reader
+        const std::vector<uint8_t>& memory = device(number).memory;
+        bool zeroed = std::all_of(memory.begin(), memory.end(), [](uint8_t b) { return b == 0; });
+        detail = std::to_string(length) + (zeroed ? " zeroed" : " nonzero");
+    }
+    return record("unmap", 0, number, detail);
 }
 
 void* VirtualFramebuffers::opendir(const char* path) {

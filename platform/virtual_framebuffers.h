@@ -15,6 +15,17 @@
 //   "readlink <path>"          "read <path>"
 //   "console framebuffer"      "console graphics"         "console text"
 // A call that fails has " failed" appended.
+//
+// A device added with log=PATH also appends its calls to PATH, one line each, as they happen:
+// those made on it (its open, and the calls on its descriptors and its mapping) and those made
+// on no one device (sysfs, console). The lines are the ones above, and successful calls that
+// put something back carry what an outside reader needs to check it:
+//   "ioctl FBIOPUT_VSCREENINFO <xres>x<yres>x<bpp> as-opened"   the mode it had when first opened
+//   "ioctl FBIOPUT_VSCREENINFO <xres>x<yres>x<bpp> differs-from-opened"
+//   "ioctl FBIOPUTCMAP restores-original"      the whole map is again the one first opened with
+//   "ioctl FBIOPUTCMAP differs-from-original"
+//   "unmap <length> zeroed"                    every byte of the screen memory is zero
+//   "unmap <length> nonzero"
 #pragma once
 
 #include <linux/fb.h>
@@ -27,6 +38,7 @@
 #include <vector>
 
 #include "platform/device_seam.h"
+#include "platform/virtual_call_log.h"
 #include "platform/virtual_spec.h"
 
 namespace platform {
@@ -42,6 +54,11 @@ struct VirtualDevice {
     std::vector<uint8_t> memory;  // what a mapping of the device shows
     VirtualColourMap cmap;        // starts as a recognisable non-ramp pattern
     int blank = -1;               // last FBIOBLANK argument, -1 before any
+    // Mode and colour map at the first open, against which a write is told to be a restore.
+    bool opened = false;
+    fb_var_screeninfo opened_var{};
+    VirtualColourMap opened_cmap;
+    std::unique_ptr<CallLogFile> log_file;  // log=PATH; null without
 };
 
 class VirtualFramebuffers : public DeviceSeam {
@@ -112,7 +129,10 @@ class VirtualFramebuffers : public DeviceSeam {
         size_t next = 0;
     };
 
-    int record(const std::string& call, int err);  // logs; returns -1 with errno on err != 0
+    // Logs the call (to the files of `device`, or of every device when -1, with `detail` on
+    // success); returns -1 with errno on err != 0.
+    int record(const std::string& call, int err, int device = -1, const std::string& detail = "");
+    int device_of_fd(int fd) const;  // -1 when not open
     int fault_for(unsigned long request);
     int ioctl_on(VirtualDevice& device, unsigned long request, void* arg);
     const SysfsEntry* sysfs_entry(const char* path, const char* attribute) const;

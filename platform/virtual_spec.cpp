@@ -96,6 +96,11 @@ int parse_option(const std::string& option, VirtualDeviceSpec* spec, std::string
         (name == "id" ? spec->id : spec->pci) = value;
         return 0;
     }
+    if (name == "log") {
+        if (value.empty()) return fail(error, "virtual framebuffer option \"log=\" needs a path");
+        spec->log_path = value;
+        return 0;
+    }
     return fail(error, "unknown virtual framebuffer option \"" + option + "\"");
 }
 

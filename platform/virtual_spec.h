@@ -1,4 +1,12 @@
-// The SPEC of an emulated framebuffer: "WxHxBPP" then comma-separated options.
+// The SPEC of an emulated framebuffer: "WxHxBPP" then comma-separated options:
+//   bgr                     blue in the high field
+//   direct, pseudo, mono    the visual (default true colour)
+//   green5                  16 bpp reporting a 1:5:5:5 layout (green length 5)
+//   stride=BYTES, vyres=N   line length and yres_virtual (default packed, the height)
+//   id=NAME, kms, pci=BUSID fixed-info id, DRM/KMS emulation, PCI bus id in sysfs
+//   fbcon                   the kernel console sits on this device
+//   log=PATH                append every call on the device to PATH as it happens (PATH cannot
+//                           hold a comma); see virtual_framebuffers.h for the lines
 #pragma once
 
 #include <linux/fb.h>
@@ -21,6 +29,7 @@ struct VirtualDeviceSpec {
     bool kms = false;           // DRM/KMS emulation: the sysfs name ends in "drmfb"
     std::string pci;            // bus id the sysfs device link ends in; empty: not on PCI
     bool fbcon = false;         // the kernel console sits on this device
+    std::string log_path;       // file that receives every call on the device; empty: none
 };
 
 // Parses SPEC. 0 on success; -1 with a one-line reason in *error.

@@ -82,6 +82,7 @@ TEST(VirtualSpec, RefusesBadSpecsWithOneLineReason) {
         {"640x480x16,id=", "needs a name"},
         {"640x480x16,pci=a/b", "needs a name"},
         {"640x480x32,green5", "needs 16 bpp"},
+        {"640x480x16,log=", "needs a path"},
         {"16384x16384x32", "larger than 512 MiB"},
     };
     for (const auto& c : cases) {
