@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <fstream>
@@ -100,14 +101,54 @@ TEST(Lifecycle, LiveDeviceChangeMovesToTheSecondDevice) {
     expect_snapshot_shows(d, load_clip(clip), 2, kExact8);
 }
 
-TEST(Lifecycle, SigtermDuringPlayEndsInOrder) {
-    Driver d(config("pattern:moving,64x48", true), {"--virtual-fb", "64x48x16,fbcon"});
-    ASSERT_TRUE(d.wait_for_status("\"*active\":\"1,")) << d.log();
-    EXPECT_NE(d.status().find("Taking fbcon. "), std::string::npos) << d.status();
-    int resets = d.log_count("Reset media item");
-    EXPECT_EQ(d.stop(SIGTERM), 1) << d.log();
-    // The loop's end of cycle and the teardown each reset the item.
-    EXPECT_EQ(d.log_count("Reset media item"), resets + 2) << d.log();
+std::vector<std::string> read_lines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// The device's own call log, written by the emulation inside the driver as each call happens,
+// shows from outside what the teardown gave back and in which order.
+TEST(Lifecycle, SigtermDuringPlayGivesEverythingBackInOrder) {
+    const struct {
+        const char* spec;
+        bool direct_colour;
+        std::vector<std::string> teardown;  // the last lines of the device's call log
+    } cases[] = {
+        {"64x48x16,direct,fbcon",
+         true,
+         {"console text", "ioctl FBIOPUTCMAP restores-original", "unmap 6144 zeroed",
+          "ioctl FBIOPUT_VSCREENINFO 64x48x16 as-opened", "close"}},
+        // True colour: no colour map call at all.
+        {"64x48x32,fbcon",
+         false,
+         {"console text", "unmap 12288 zeroed", "ioctl FBIOPUT_VSCREENINFO 64x48x32 as-opened",
+          "close"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.spec);
+        ScratchDir logs;
+        std::string calls = logs.file("fb0.log");
+        Driver d(config("pattern:moving,64x48", true),
+                 {"--virtual-fb", std::string(c.spec) + ",log=" + calls});
+        ASSERT_TRUE(d.wait_for_status("\"*active\":\"1,")) << d.log();
+        EXPECT_NE(d.status().find("Taking fbcon. "), std::string::npos) << d.status();
+        int resets = d.log_count("Reset media item");
+        EXPECT_EQ(d.stop(SIGTERM), 1) << d.log();
+        // The loop's end of cycle and the teardown each reset the item.
+        EXPECT_EQ(d.log_count("Reset media item"), resets + 2) << d.log();
+
+        std::vector<std::string> lines = read_lines(calls);
+        std::string all;
+        for (const std::string& line : lines) all += line + "\n";
+        ASSERT_GE(lines.size(), c.teardown.size()) << all;
+        std::vector<std::string> tail(lines.end() - c.teardown.size(), lines.end());
+        EXPECT_EQ(tail, c.teardown) << all;
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), "console graphics"), 1) << all;
+        bool colour_map_calls = all.find("CMAP") != std::string::npos;
+        EXPECT_EQ(colour_map_calls, c.direct_colour) << all;
+    }
 }
 
 TEST(Lifecycle, AutostartReplaysTheItem) {
