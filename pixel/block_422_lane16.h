@@ -13,14 +13,14 @@ inline void block_422_lane16(const uint8_t* y, const uint8_t* c1, const uint8_t*
     const __m128i y1 = _mm_adds_epu8(load16<Aligned>(y + 16), pat1);
     const __m128i u = load16<Aligned>(c1);
     const __m128i v = load16<Aligned>(c2);
-    // Chroma terms once per chroma sample, then each lane for its two pixels.
+    // Chroma terms once per chroma sample; each serves the even and the odd pixel of its pair.
     const chroma_terms t0 = lane_doubled_terms(centred(widen_lo(u)), centred(widen_lo(v)), k);
     const chroma_terms t1 = lane_doubled_terms(centred(widen_hi(u)), centred(widen_hi(v)), k);
     uint8_t* out = static_cast<uint8_t*>(dst);
-    store16<Aligned>(out, Pack::pack(sum_channels(luma_term(widen_lo(y0), k), dup2_lo(t0))));
-    store16<Aligned>(out + 16, Pack::pack(sum_channels(luma_term(widen_hi(y0), k), dup2_hi(t0))));
-    store16<Aligned>(out + 32, Pack::pack(sum_channels(luma_term(widen_lo(y1), k), dup2_lo(t1))));
-    store16<Aligned>(out + 48, Pack::pack(sum_channels(luma_term(widen_hi(y1), k), dup2_hi(t1))));
+    store16_pairs<Aligned>(out, Pack::pack(sum_channels(luma_term(even_bytes(y0), k), t0)),
+                           Pack::pack(sum_channels(luma_term(odd_bytes(y0), k), t0)));
+    store16_pairs<Aligned>(out + 32, Pack::pack(sum_channels(luma_term(even_bytes(y1), k), t1)),
+                           Pack::pack(sum_channels(luma_term(odd_bytes(y1), k), t1)));
 }
 
 }  // namespace pixel_simd

@@ -53,15 +53,14 @@ struct yuv411_rgb565 {
         const __m128i y1 = _mm_adds_epu8(load16<A>(y + 16), pat1);
         const chroma_terms t =
             scalar_form_terms(centred(widen_lo(load8(c1))), centred(widen_lo(load8(c2))), k);
-        const chroma_terms t03 = dup2_lo(t);  // samples 0..3, two lanes each
+        // Pixels 2i and 2i+1 share sample i/2: samples 0..3 serve y0's even and odd pixels alike.
+        const chroma_terms t03 = dup2_lo(t);
         const chroma_terms t47 = dup2_hi(t);
-        store16<A>(dst, pack_rgb565::pack(sum_channels(luma_term(widen_lo(y0), k), dup2x_lo(t03))));
-        store16<A>(dst + 8,
-                   pack_rgb565::pack(sum_channels(luma_term(widen_hi(y0), k), dup2x_hi(t03))));
-        store16<A>(dst + 16,
-                   pack_rgb565::pack(sum_channels(luma_term(widen_lo(y1), k), dup2x_lo(t47))));
-        store16<A>(dst + 24,
-                   pack_rgb565::pack(sum_channels(luma_term(widen_hi(y1), k), dup2x_hi(t47))));
+        store16_pairs<A>(dst, pack_rgb565::pack(sum_channels(luma_term(even_bytes(y0), k), t03)),
+                         pack_rgb565::pack(sum_channels(luma_term(odd_bytes(y0), k), t03)));
+        store16_pairs<A>(dst + 16,
+                         pack_rgb565::pack(sum_channels(luma_term(even_bytes(y1), k), t47)),
+                         pack_rgb565::pack(sum_channels(luma_term(odd_bytes(y1), k), t47)));
     }
 };
 

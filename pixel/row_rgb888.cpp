@@ -39,8 +39,10 @@ struct yuv422_rgb888 : no_dither {
         const __m128i yb = load16<A>(y);
         const chroma_terms t =
             scalar_form_terms(centred(widen_lo(load8(c1))), centred(widen_lo(load8(c2))), k);
-        store_rgb888<A>(dst, sum_channels(luma_term(widen_lo(yb), k), dup2_lo(t)));
-        store_rgb888<A>(dst + 8, sum_channels(luma_term(widen_hi(yb), k), dup2_hi(t)));
+        // Sample i serves pixels 2i and 2i+1: the even and the odd pixels take the terms as they
+        // are.
+        store_rgb888_pairs<A>(dst, sum_channels(luma_term(even_bytes(yb), k), t),
+                              sum_channels(luma_term(odd_bytes(yb), k), t));
     }
 };
 
@@ -53,10 +55,11 @@ struct yuv411_rgb888 : no_dither {
     static void convert_block(const uint8_t* y, const uint8_t* c1, const uint8_t* c2, pixel* dst,
                               const lane_coeffs& k, __m128i, __m128i) {
         const __m128i yb = load16<A>(y);
+        // Pixels 2i and 2i+1 share sample i/2, so the even and the odd pixels take the same lanes.
         const chroma_terms t = dup2_lo(
             scalar_form_terms(centred(widen_lo(load4(c1))), centred(widen_lo(load4(c2))), k));
-        store_rgb888<A>(dst, sum_channels(luma_term(widen_lo(yb), k), dup2x_lo(t)));
-        store_rgb888<A>(dst + 8, sum_channels(luma_term(widen_hi(yb), k), dup2x_hi(t)));
+        store_rgb888_pairs<A>(dst, sum_channels(luma_term(even_bytes(yb), k), t),
+                              sum_channels(luma_term(odd_bytes(yb), k), t));
     }
 };
 

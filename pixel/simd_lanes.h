@@ -62,6 +62,11 @@ inline void store16(void* p, __m128i v) {
 
 inline __m128i widen_lo(__m128i bytes) { return _mm_unpacklo_epi8(bytes, _mm_setzero_si128()); }
 inline __m128i widen_hi(__m128i bytes) { return _mm_unpackhi_epi8(bytes, _mm_setzero_si128()); }
+// Bytes 0, 2, .. 14 or 1, 3, .. 15 as 16-bit lanes: a mask or a shift instead of a shuffle. With
+// subsampled chroma the even and the odd pixels of a pair share one chroma term, so the terms need
+// no duplication; the packed pixels are interleaved back once at the end.
+inline __m128i even_bytes(__m128i bytes) { return _mm_and_si128(bytes, _mm_set1_epi16(0x00FF)); }
+inline __m128i odd_bytes(__m128i bytes) { return _mm_srli_epi16(bytes, 8); }
 inline __m128i centred(__m128i samples) { return _mm_sub_epi16(samples, _mm_set1_epi16(128)); }
 
 // sat(2 x lo16((Y - offset) x gain)).
@@ -99,16 +104,6 @@ inline chroma_terms dup2_hi(const chroma_terms& t) {
     return {_mm_unpackhi_epi16(t.low, t.low), _mm_unpackhi_epi16(t.high, t.high),
             _mm_unpackhi_epi16(t.green, t.green)};
 }
-// Lanes 0-1 (lo) or 2-3 (hi) of a doubled vector, each doubled again: four pixels per sample.
-inline chroma_terms dup2x_lo(const chroma_terms& t) {
-    return {_mm_unpacklo_epi32(t.low, t.low), _mm_unpacklo_epi32(t.high, t.high),
-            _mm_unpacklo_epi32(t.green, t.green)};
-}
-inline chroma_terms dup2x_hi(const chroma_terms& t) {
-    return {_mm_unpackhi_epi32(t.low, t.low), _mm_unpackhi_epi32(t.high, t.high),
-            _mm_unpackhi_epi32(t.green, t.green)};
-}
-
 // Channel sums, negatives clamped to 0: each in 0..32767, so the lowest field of a pixel needs a
 // shift but no mask.
 struct channels {
@@ -139,14 +134,35 @@ struct pack_rgb555 {
 };
 
 // Eight 32-bit pixels in two vectors: green-and-low word below, high word above.
+inline __m128i green_low_888(const channels& c) {
+    const __m128i m = _mm_set1_epi16(0x7F80);
+    return _mm_or_si128(_mm_slli_epi16(_mm_and_si128(c.green, m), 1), _mm_srli_epi16(c.low, 7));
+}
 template <bool Aligned>
 inline void store_rgb888(void* dst, const channels& c) {
-    const __m128i m = _mm_set1_epi16(0x7F80);
-    const __m128i gl =
-        _mm_or_si128(_mm_slli_epi16(_mm_and_si128(c.green, m), 1), _mm_srli_epi16(c.low, 7));
+    const __m128i gl = green_low_888(c);
     const __m128i h = _mm_srli_epi16(c.high, 7);
     store16<Aligned>(dst, _mm_unpacklo_epi16(gl, h));
     store16<Aligned>(static_cast<uint8_t*>(dst) + 16, _mm_unpackhi_epi16(gl, h));
+}
+// Sixteen 32-bit pixels from the even and the odd pixels' channels (eight lanes each).
+template <bool Aligned>
+inline void store_rgb888_pairs(void* dst, const channels& even, const channels& odd) {
+    const __m128i ge = green_low_888(even), he = _mm_srli_epi16(even.high, 7);
+    const __m128i go = green_low_888(odd), ho = _mm_srli_epi16(odd.high, 7);
+    const __m128i e_lo = _mm_unpacklo_epi16(ge, he), e_hi = _mm_unpackhi_epi16(ge, he);
+    const __m128i o_lo = _mm_unpacklo_epi16(go, ho), o_hi = _mm_unpackhi_epi16(go, ho);
+    uint8_t* out = static_cast<uint8_t*>(dst);
+    store16<Aligned>(out, _mm_unpacklo_epi32(e_lo, o_lo));
+    store16<Aligned>(out + 16, _mm_unpackhi_epi32(e_lo, o_lo));
+    store16<Aligned>(out + 32, _mm_unpacklo_epi32(e_hi, o_hi));
+    store16<Aligned>(out + 48, _mm_unpackhi_epi32(e_hi, o_hi));
+}
+// Sixteen 16-bit pixels from the packed even and odd pixels.
+template <bool Aligned>
+inline void store16_pairs(void* dst, __m128i even, __m128i odd) {
+    store16<Aligned>(dst, _mm_unpacklo_epi16(even, odd));
+    store16<Aligned>(static_cast<uint8_t*>(dst) + 16, _mm_unpackhi_epi16(even, odd));
 }
 
 }  // namespace pixel_simd
