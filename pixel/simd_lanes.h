@@ -133,11 +133,12 @@ struct pack_rgb555 {
     }
 };
 
-// Eight 32-bit pixels in two vectors: green-and-low word below, high word above.
+// The lower word of a 32-bit pixel: green above, the low channel below.
 inline __m128i green_low_888(const channels& c) {
     const __m128i m = _mm_set1_epi16(0x7F80);
     return _mm_or_si128(_mm_slli_epi16(_mm_and_si128(c.green, m), 1), _mm_srli_epi16(c.low, 7));
 }
+// Eight 32-bit pixels in two vectors: green-and-low word below, high word above.
 template <bool Aligned>
 inline void store_rgb888(void* dst, const channels& c) {
     const __m128i gl = green_low_888(c);
