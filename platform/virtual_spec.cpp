@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -163,13 +164,17 @@ void make_virtual_mode(const VirtualDeviceSpec& spec, int index, fb_var_screenin
     low = {0, field, 0};
     high = {field + green, field, 0};
     var->height = var->width = ~0u;
-    var->pixclock = 39721;  // a plausible 640x480-class timing for the status report
+    // VGA-like blanking, with the pixel clock chosen so the status report shows about 60 Hz
+    // whatever the size.
     var->left_margin = 48;
     var->right_margin = 16;
     var->upper_margin = 33;
     var->lower_margin = 10;
     var->hsync_len = 96;
     var->vsync_len = 2;
+    const uint64_t htotal = uint64_t{spec.width} + 48 + 16 + 96;
+    const uint64_t vtotal = uint64_t{spec.height} + 33 + 10 + 2;
+    var->pixclock = static_cast<uint32_t>(1000000000000ull / (htotal * vtotal * 60));
 
     std::string name = virtual_device_name(spec);
     std::memcpy(fix->id, name.data(), std::min(name.size(), sizeof fix->id));
