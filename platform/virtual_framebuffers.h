@@ -39,7 +39,7 @@
 
 #include "platform/device_seam.h"
 #include "platform/virtual_call_log.h"
-#include "platform/virtual_spec.h"
+#include "platform/virtual_description.h"
 
 namespace platform {
 

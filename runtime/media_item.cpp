@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "runtime/item_spec.h"
+#include "runtime/item_description.h"
 #include "runtime/media_state.h"
 #include "runtime/pattern_source.h"
 #include "runtime/runtime_api.h"
@@ -46,22 +46,22 @@ bool wait_for_reconnect_time() {
 
 std::unique_ptr<media_source> open_item(const std::string& item, open_outcome* outcome) {
     *outcome = open_outcome::broken;
-    item_spec spec;
+    item_description spec;
     std::string error;
     std::unique_ptr<media_source> source;
-    if (item_spec_parse(item, &spec, &error) != 0) {
+    if (item_description_parse(item, &spec, &error) != 0) {
         std::fprintf(stderr, "item: '%s': %s\n", item.c_str(), error.c_str());
         return nullptr;
     }
     switch (spec.type) {
-        case item_spec::kind::script:
+        case item_description::kind::script:
             source = scripted_source_open();
             break;
-        case item_spec::kind::pattern:
+        case item_description::kind::pattern:
             source = pattern_source_open(spec, &error);
             if (!source) std::fprintf(stderr, "pattern: %s\n", error.c_str());
             break;
-        case item_spec::kind::stream:
+        case item_description::kind::stream:
             source = y4m_source_open(spec, outcome, &error);
             if (!source && *outcome == open_outcome::broken)
                 std::fprintf(stderr, "y4m: %s: %s\n", spec.name.c_str(), error.c_str());

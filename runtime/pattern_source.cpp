@@ -28,7 +28,8 @@ uint8_t ramp(uint32_t i, uint32_t n, uint8_t lo, uint8_t hi) {
 
 class pattern_source : public media_source {
   public:
-    pattern_source(pattern kind, const item_spec& spec, const frame_layout& layout) : kind_(kind) {
+    pattern_source(pattern kind, const item_description& spec, const frame_layout& layout)
+        : kind_(kind) {
         format_.layout = layout;
         format_.field_flags = spec.field_flags;
         format_.rate_num = spec.fps_num;
@@ -137,7 +138,8 @@ class pattern_source : public media_source {
 };
 }  // namespace
 
-std::unique_ptr<media_source> pattern_source_open(const item_spec& spec, std::string* error) {
+std::unique_ptr<media_source> pattern_source_open(const item_description& spec,
+                                                  std::string* error) {
     pattern kind;
     if (spec.name == "bars") {
         kind = pattern::bars;

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "runtime/frame_layout.h"
-#include "runtime/item_spec.h"
+#include "runtime/item_description.h"
 
 namespace {
 std::vector<std::string> tokens(const std::string& line) {

@@ -39,7 +39,8 @@ std::string printable_prefix(const std::string& text) {
 
 class y4m_source : public media_source {
   public:
-    y4m_source(int fd, const item_spec& spec, const y4m_format& f, const frame_layout& layout)
+    y4m_source(int fd, const item_description& spec, const y4m_format& f,
+               const frame_layout& layout)
         : fd_(fd), path_(spec.name), f_(f), frame_bytes_(y4m_frame_bytes(f)) {
         format_.layout = layout;
         format_.field_flags = spec.field_flags;
@@ -187,7 +188,7 @@ open_outcome read_stream_header(int fd, bool fifo, std::string* line, std::strin
 }
 }  // namespace
 
-std::unique_ptr<media_source> y4m_source_open(const item_spec& spec, open_outcome* outcome,
+std::unique_ptr<media_source> y4m_source_open(const item_description& spec, open_outcome* outcome,
                                               std::string* error) {
     *outcome = open_outcome::broken;
     int fd = ::open(spec.name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);

@@ -1,4 +1,4 @@
-#include "platform/virtual_spec.h"
+#include "platform/virtual_description.h"
 
 #include <algorithm>
 #include <cerrno>

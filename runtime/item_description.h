@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-struct item_spec {
+struct item_description {
     enum class kind { pattern, stream, script };
     kind type = kind::pattern;
     std::string name;  // pattern name or stream path
@@ -20,6 +20,6 @@ struct item_spec {
 };
 
 // 0 on success; -1 with a short reason in *error.
-int item_spec_parse(const std::string& item, item_spec* out, std::string* error);
+int item_description_parse(const std::string& item, item_description* out, std::string* error);
 // Parses a decimal number without sign into [1, max]; false when it is not one.
 bool parse_positive(const std::string& text, uint64_t max, uint64_t* out);

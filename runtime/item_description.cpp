@@ -1,4 +1,4 @@
-#include "runtime/item_spec.h"
+#include "runtime/item_description.h"
 
 #include <sys/stat.h>
 
@@ -30,7 +30,7 @@ bool parse_size(const std::string& text, uint32_t* w, uint32_t* h) {
     return true;
 }
 
-bool parse_option(const std::string& opt, item_spec* s, std::string* error) {
+bool parse_option(const std::string& opt, item_description* s, std::string* error) {
     auto bad = [&](const char* what) {
         *error = std::string("bad ") + what + " '" + opt + "'";
         return false;
@@ -99,21 +99,21 @@ bool parse_positive(const std::string& text, uint64_t max, uint64_t* out) {
     return true;
 }
 
-int item_spec_parse(const std::string& item, item_spec* out, std::string* error) {
-    item_spec s;
+int item_description_parse(const std::string& item, item_description* out, std::string* error) {
+    item_description s;
     std::vector<std::string> parts;
     if (item.rfind("pattern:", 0) == 0) {
-        s.type = item_spec::kind::pattern;
+        s.type = item_description::kind::pattern;
         parts = split(item.substr(8), ',');
         if (parts[0].empty()) {
             *error = "pattern name missing";
             return -1;
         }
     } else if (item.rfind("script:", 0) == 0) {
-        s.type = item_spec::kind::script;
+        s.type = item_description::kind::script;
         parts = {item.substr(7)};
     } else {
-        s.type = item_spec::kind::stream;
+        s.type = item_description::kind::stream;
         // A path that exists as written keeps any commas it has; otherwise options follow the
         // first comma.
         struct stat st {};
@@ -131,7 +131,7 @@ int item_spec_parse(const std::string& item, item_spec* out, std::string* error)
     for (size_t i = 1; i < parts.size(); ++i) {
         if (!parse_option(parts[i], &s, error)) return -1;
     }
-    if (s.type == item_spec::kind::stream && (s.size_given || s.chroma_given)) {
+    if (s.type == item_description::kind::stream && (s.size_given || s.chroma_given)) {
         *error = "size and chroma of a stream come from its header";
         return -1;
     }
