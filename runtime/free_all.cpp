@@ -7,6 +7,9 @@
 void close_vexa_client_contexts() { control_socket_close_clients(); }
 
 void vexa_free_all() {
+    // The status file outlives the process: it must not go on claiming a ready driver.
+    vexa_status_write(0, "Stopped");
+    vexa_ready_write(0, "Stopped");
     vexa_media_free_all();
     control_socket_shutdown();
     vexa_close_instance_files();

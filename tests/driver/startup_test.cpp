@@ -125,13 +125,18 @@ class StartupTest : public ::testing::Test {
         RunOptions options;
         options.args = args(std::move(extra));
         options.during = [this](pid_t pid, const auto&) {
-            if (wait_for([&] { return ready() || !alive(pid); })) kill(pid, SIGTERM);
+            was_ready = false;
+            if (wait_for([&] { return ready() || !alive(pid); })) {
+                was_ready = ready();
+                kill(pid, SIGTERM);
+            }
         };
         return options;
     }
 
     driver_test::TempDir dir;
     std::string meta;
+    bool was_ready = false;  // seen ready while it ran (the status file says stopped afterwards)
 };
 
 TEST_F(StartupTest, FailuresBeforeTheLoop) {
@@ -230,7 +235,7 @@ TEST_F(StartupTest, CacheFailureStopsAfterTheConfiguration) {
     EXPECT_EQ(1, result.exit_status);
     EXPECT_NE(std::string::npos, result.err.find("Media item is")) << result.err;
     EXPECT_NE(std::string::npos, result.err.find("Cannot create cache\n")) << result.err;
-    EXPECT_FALSE(ready());
+    EXPECT_FALSE(was_ready);
     EXPECT_EQ(std::string::npos, result.err.find("Reset media item")) << "no teardown";
 }
 
@@ -249,7 +254,8 @@ TEST_F(StartupTest, FailuresThatGoOn) {
         const RunResult result = run_driver(stopped_when_ready({"--fault", fault}));
         EXPECT_EQ(1, result.exit_status);
         EXPECT_NE(std::string::npos, result.err.find(message)) << result.err;
-        EXPECT_TRUE(ready());
+        EXPECT_TRUE(was_ready);
+        EXPECT_FALSE(ready()) << "the status file still claims a driver that has gone";
         EXPECT_NE(std::string::npos, result.err.find("Reset media item\n")) << result.err;
     }
 }
