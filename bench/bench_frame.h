@@ -6,6 +6,8 @@
 #include <cstring>
 #include <random>
 
+#include "pixel/frame_converters.h"
+
 struct bench_size {
     int width, height;
 };
@@ -41,3 +43,20 @@ struct bench_planes {
         }
     }
 };
+
+// The six frame converters and the four chroma layouts, by the names the benchmarks print.
+struct bench_format {
+    const char* name;
+    frame_converter convert;
+    size_t pixel_size;
+};
+constexpr bench_format kFormats[] = {
+    {"rgb565", frame_yuv_to_rgb565, 2}, {"bgr565", frame_yuv_to_bgr565, 2},
+    {"rgb555", frame_yuv_to_rgb555, 2}, {"bgr555", frame_yuv_to_bgr555, 2},
+    {"rgb888", frame_yuv_to_rgb888, 4}, {"bgr888", frame_yuv_to_bgr888, 4}};
+
+struct bench_layout {
+    const char* name;
+    int h, v;
+};
+constexpr bench_layout kLayouts[] = {{"444", 1, 1}, {"422", 2, 1}, {"420", 2, 2}, {"411", 4, 1}};

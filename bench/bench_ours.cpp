@@ -79,21 +79,10 @@ int register_all() {
         reg_row("yuv411_rgb888", row_fn<p888>(pixel_yuv411_to_rgb<p888>),
                 prep_fn<p888>(pixel_yuv_prep_coeff_411<p888>), 4);
 
-        const struct {
-            const char* name;
-            frame_converter convert;
-            size_t size;
-        } formats[] = {{"rgb565", frame_yuv_to_rgb565, 2}, {"bgr565", frame_yuv_to_bgr565, 2},
-                       {"rgb555", frame_yuv_to_rgb555, 2}, {"bgr555", frame_yuv_to_bgr555, 2},
-                       {"rgb888", frame_yuv_to_rgb888, 4}, {"bgr888", frame_yuv_to_bgr888, 4}};
-        const struct {
-            const char* name;
-            int h, v;
-        } layouts[] = {{"444", 1, 1}, {"422", 2, 1}, {"420", 2, 2}, {"411", 4, 1}};
-        for (const auto& f : formats) {
-            for (const auto& l : layouts) {
+        for (const auto& f : kFormats) {
+            for (const auto& l : kLayouts) {
                 const frame_converter conv = f.convert;
-                const size_t px = f.size;
+                const size_t px = f.pixel_size;
                 const int h = l.h, v = l.v;
                 benchmark::RegisterBenchmark(
                     ("frame/" + std::string(f.name) + "/" + l.name + d).c_str(),

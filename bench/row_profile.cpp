@@ -14,41 +14,30 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: row_profile FORMAT LAYOUT WIDTH HEIGHT FRAMES\n");
         return 2;
     }
-    const struct {
-        const char* name;
-        frame_converter convert;
-        size_t size;
-    } formats[] = {{"rgb565", frame_yuv_to_rgb565, 2}, {"bgr565", frame_yuv_to_bgr565, 2},
-                   {"rgb555", frame_yuv_to_rgb555, 2}, {"bgr555", frame_yuv_to_bgr555, 2},
-                   {"rgb888", frame_yuv_to_rgb888, 4}, {"bgr888", frame_yuv_to_bgr888, 4}};
-    const struct {
-        const char* name;
-        int h, v;
-    } layouts[] = {{"444", 1, 1}, {"422", 2, 1}, {"420", 2, 2}, {"411", 4, 1}};
-    const auto* f = std::end(formats);
-    for (const auto& c : formats) {
+    const auto* f = std::end(kFormats);
+    for (const auto& c : kFormats) {
         if (std::strcmp(argv[1], c.name) == 0) f = &c;
     }
-    const auto* l = std::end(layouts);
-    for (const auto& c : layouts) {
+    const auto* l = std::end(kLayouts);
+    for (const auto& c : kLayouts) {
         if (std::strcmp(argv[2], c.name) == 0) l = &c;
     }
     const int width = std::atoi(argv[3]), height = std::atoi(argv[4]), frames = std::atoi(argv[5]);
-    if (f == std::end(formats) || l == std::end(layouts) || width <= 0 || width > 65535 ||
+    if (f == std::end(kFormats) || l == std::end(kLayouts) || width <= 0 || width > 65535 ||
         height <= 0 || frames <= 0) {
         std::fprintf(stderr, "row_profile: bad format, layout or size\n");
         return 2;
     }
 
     bench_planes planes(width, height);
-    aligned_buffer dst(size_t(width) * height * f->size);
+    aligned_buffer dst(size_t(width) * height * f->pixel_size);
     frame_image_shortcuts layout{};
     layout.y_stride = uint16_t(width);
     layout.u_stride = layout.v_stride = uint16_t((width + l->h - 1) / l->h);
     for (int i = 0; i < frames; ++i) {
         f->convert(dst.data(), &layout, uint32_t(width), uint32_t(height), uint8_t(l->h),
                    uint8_t(l->v), planes.y.data(), planes.u.data(), planes.v.data(),
-                   uint32_t(width * f->size));
+                   uint32_t(width * f->pixel_size));
     }
     unsigned sum = 0;
     for (size_t i = 0; i < dst.size(); i += 4096) sum += dst.data()[i];

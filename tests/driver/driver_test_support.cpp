@@ -32,30 +32,6 @@ void TempDir::write(const std::string& name, const std::string& content) const {
     std::ofstream(file(name), std::ios::binary) << content;
 }
 
-StderrCapture::StderrCapture() {
-    std::fflush(stderr);
-    char pattern[] = "/tmp/vexa_stderr_XXXXXX";
-    const int fd = mkstemp(pattern);
-    path_ = pattern;
-    saved_fd_ = dup(2);
-    dup2(fd, 2);
-    close(fd);
-}
-
-StderrCapture::~StderrCapture() { text(); }
-
-std::string StderrCapture::text() {
-    if (saved_fd_ >= 0) {
-        std::fflush(stderr);
-        dup2(saved_fd_, 2);
-        close(saved_fd_);
-        saved_fd_ = -1;
-        text_ = read_file(path_);
-        unlink(path_.c_str());
-    }
-    return text_;
-}
-
 std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream out;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "common/stderr_capture.h"
+
 namespace driver_test {
 
 // A fresh directory under the system's temporary directory, removed with everything in it.
@@ -23,19 +25,7 @@ class TempDir {
     std::string path_;
 };
 
-// Sends this process's standard error (fd 2) to a temporary file until text() is called.
-class StderrCapture {
-  public:
-    StderrCapture();
-    ~StderrCapture();
-    // Stops capturing (if still capturing) and returns everything written meanwhile.
-    std::string text();
-
-  private:
-    int saved_fd_ = -1;
-    std::string path_;
-    std::string text_;
-};
+using StderrCapture = test_common::StderrCapture;
 
 struct RunResult {
     int exit_status = -1;  // -1 when the process did not exit normally

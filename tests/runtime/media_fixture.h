@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/stderr_capture.h"
 #include "runtime/records.h"
 
 namespace media_test {
@@ -38,17 +39,7 @@ class MediaTest : public ::testing::Test {
     std::string temp_dir;
 };
 
-// Collects what is written to standard error while it lives.
-class stderr_capture {
-  public:
-    stderr_capture();
-    ~stderr_capture();
-    std::string text();  // stops capturing
-
-  private:
-    int saved_ = -1;
-    std::string path_, text_;
-};
+using stderr_capture = test_common::StderrCapture;
 
 // Lines in `text`.
 int line_count(const std::string& text);

@@ -83,31 +83,6 @@ void MediaTest::reset() {
     output_driver_video_queue_free();
 }
 
-stderr_capture::stderr_capture() {
-    std::fflush(stderr);
-    char pattern[] = "/tmp/vexa_media_err_XXXXXX";
-    int fd = mkstemp(pattern);
-    path_ = pattern;
-    saved_ = dup(2);
-    dup2(fd, 2);
-    close(fd);
-}
-
-stderr_capture::~stderr_capture() { text(); }
-
-std::string stderr_capture::text() {
-    if (saved_ >= 0) {
-        std::fflush(stderr);
-        dup2(saved_, 2);
-        close(saved_);
-        saved_ = -1;
-        std::ifstream in(path_, std::ios::binary);
-        text_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        unlink(path_.c_str());
-    }
-    return text_;
-}
-
 int line_count(const std::string& text) {
     return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
 }
