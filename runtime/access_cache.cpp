@@ -14,9 +14,6 @@
 namespace {
 // A mapping unused this long is given back.
 constexpr uint64_t kIdleUs = 1000000;
-// Row converters may read one vector block past a plane's last sample; map that much more when the
-// buffer has it, so such a read stays inside the mapping.
-constexpr uint64_t kReadSlack = 64;
 // More live mappings than this and the least recently used goes first.
 constexpr size_t kMaxMappings = 64;
 
@@ -66,17 +63,16 @@ void* vexa_global_access_cache_quickfetch(vexa_global_access_cache* cache, uint3
 
     const uint64_t page = page_size();
     const uint64_t end = offset + length;
-    const uint64_t want_end = end + kReadSlack < info.size ? end + kReadSlack : info.size;
     const uint64_t now = monotonic_clock_us();
     for (cache_mapping& m : cache->maps) {
-        if (m.serial == info.serial && m.start <= offset && want_end <= m.start + m.length) {
+        if (m.serial == info.serial && m.start <= offset && end <= m.start + m.length) {
             m.last_used_us = now;
             return static_cast<uint8_t*>(m.addr) + (offset - m.start);
         }
     }
 
     const uint64_t start = offset / page * page;
-    const uint64_t map_length = want_end - start;
+    const uint64_t map_length = end - start;
     if (map_length > SIZE_MAX) return nullptr;
     void* addr = mmap(nullptr, static_cast<size_t>(map_length), PROT_READ, MAP_SHARED, info.fd,
                       static_cast<off_t>(start));

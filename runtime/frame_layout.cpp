@@ -39,7 +39,7 @@ int frame_layout_compute(uint32_t width, uint32_t height, uint8_t h_factor, uint
     l.y_offset = 0;
     l.u_offset = round_up(l.y_offset + l.y_bytes, plane_align);
     l.v_offset = round_up(l.u_offset + l.c_bytes, plane_align);
-    l.buffer_bytes = l.v_offset + l.c_bytes + kPlaneTailSlack;
+    l.buffer_bytes = l.v_offset + l.c_bytes;
     // Plane offsets travel as 32-bit fields.
     if (l.v_offset > UINT32_MAX) {
         *error = "frame too large for 32-bit plane offsets";

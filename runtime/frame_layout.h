@@ -6,8 +6,6 @@
 
 // Largest frame side accepted from any source.
 constexpr uint32_t kMaxFrameSide = 16384;
-// Bytes kept free after the last plane: row converters may read one vector block past a row.
-constexpr uint64_t kPlaneTailSlack = 64;
 
 struct frame_layout {
     uint32_t width = 0, height = 0;
@@ -16,7 +14,7 @@ struct frame_layout {
     uint32_t y_stride = 0, c_stride = 0;
     uint64_t y_offset = 0, u_offset = 0, v_offset = 0;
     uint64_t y_bytes = 0, c_bytes = 0;  // one plane each: stride x lines
-    uint64_t buffer_bytes = 0;          // planes plus slack
+    uint64_t buffer_bytes = 0;          // up to the end of the last plane
 };
 
 // Lays out a width x height frame with the given chroma factors. Rows are padded to `row_align`

@@ -16,6 +16,9 @@ struct Case {
     Field field;
 };
 
+// Test listings and failures show the case by its name, not as a dump of its bytes.
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
 // What the conversion for this device and chroma layout may lose (see reference.h).
 Quantisation quantisation(const std::string& device, const Y4mClip& clip) {
     if (device.rfind("32", 0) == 0) return kExact8;
@@ -65,14 +68,11 @@ std::vector<Case> every_format_and_layout() {
     };
     const std::pair<const char*, const char*> layouts[] = {
         {"444", "yuv444p"}, {"422", "yuv422p"}, {"420", "yuv420p"}, {"411", "yuv411p"}};
-    static std::vector<std::string> names;
-    names.reserve(64);
     std::vector<Case> cases;
     for (auto& d : devices) {
         for (auto& l : layouts) {
-            names.push_back(std::string(d.first) + "_" + l.first);
-            cases.push_back(
-                {names.back().c_str(), "testsrc2", l.second, d.second, "", Field::both});
+            cases.push_back({std::string(d.first) + "_" + l.first, "testsrc2", l.second, d.second,
+                             "", Field::both});
         }
     }
     return cases;
