@@ -2,8 +2,9 @@
 
 #include <cstdio>
 
-#include "driver/driver_hooks.h"
 #include "driver/driver_settings.h"
+#include "driver/hook_table.h"
+#include "driver/show_frame.h"
 #include "fbdev/fbdev_state.h"
 #include "runtime/runtime_api.h"
 

@@ -1,6 +1,7 @@
+#include "driver/driver_signals.h"
+
 #include <cstdlib>
 
-#include "driver/driver_hooks.h"
 #include "runtime/runtime_api.h"
 
 void driver_on_signal(int /*signal_number*/) {

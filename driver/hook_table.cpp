@@ -1,5 +1,8 @@
-#include "driver/driver_hooks.h"
-#include "driver/render_config.h"
+#include "driver/hook_table.h"
+
+#include "driver/live_settings.h"
+#include "driver/media_hooks.h"
+#include "driver/status_report.h"
 #include "runtime/runtime_api.h"
 
 void install_driver_hooks() {

@@ -1,7 +1,9 @@
+#include "driver/live_settings.h"
+
 #include <cstring>
 
-#include "driver/driver_hooks.h"
 #include "driver/driver_settings.h"
+#include "driver/hook_table.h"
 #include "driver/render_config.h"
 #include "runtime/runtime_api.h"
 

@@ -1,8 +1,9 @@
+#include "driver/media_hooks.h"
+
 #include <unistd.h>
 
 #include <cstdio>
 
-#include "driver/driver_hooks.h"
 #include "runtime/runtime_api.h"
 
 int driver_on_reset_media_item() {

@@ -6,13 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "driver/driver_hooks.h"
 #include "driver/driver_settings.h"
+#include "driver/hook_table.h"
 #include "fbdev/device_settings.h"
 #include "runtime/runtime_api.h"
-
-bool autostart_item = false;
-bool restart_flag = false;
 
 namespace {
 

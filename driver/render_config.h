@@ -1,7 +1,5 @@
-// Settings from the configuration file and from live changes.
+// Settings from the configuration file, one name=value a line.
 #pragma once
-
-#include <string>
 
 // Reads name=value lines from the file. 0 once the file is open, -1 when it cannot be opened (then
 // nothing is changed).
@@ -9,5 +7,3 @@ int load_render_config(const char* path);
 // Applies one setting other than "item". Settings that only take effect at start-up ("realtime
 // process", "lock memory") are ignored unless from_file is set.
 void apply_render_setting(const char* name, const char* value, bool from_file);
-// The live-setting hook.
-void driver_on_set(void* context, const char* name, const std::string& value);

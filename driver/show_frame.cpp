@@ -1,7 +1,7 @@
-#include <cstdint>
+#include "driver/show_frame.h"
+
 #include <cstdio>
 
-#include "driver/display_loop.h"
 #include "driver/pixel_dispatch.h"
 #include "fbdev/fbdev_state.h"
 #include "runtime/runtime_api.h"

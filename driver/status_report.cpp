@@ -1,9 +1,10 @@
+#include "driver/status_report.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "driver/driver_hooks.h"
 #include "fbdev/fbdev_state.h"
 #include "runtime/runtime_api.h"
 

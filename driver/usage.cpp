@@ -1,6 +1,7 @@
+#include "driver/usage.h"
+
 #include <cstdio>
 
-#include "driver/driver_hooks.h"
 #include "runtime/runtime_api.h"
 
 void print_usage() {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "runtime/cnb_domain.h"
-#include "runtime/fault_injection.h"
+#include "runtime/fault_points.h"
 #include "runtime/runtime_api.h"
 
 namespace {

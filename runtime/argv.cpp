@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/device_seam.h"
-#include "runtime/fault_injection.h"
+#include "runtime/extra_switches.h"
 #include "runtime/runtime_api.h"
 #include "runtime/runtime_internal.h"
 #include "runtime/switch_values.h"
@@ -13,6 +13,7 @@ namespace {
 int g_argc = 0;
 char** g_argv = nullptr;
 int g_next = 0;
+const vexa_extra_switches* g_extra = nullptr;
 
 // Takes the value that follows a switch; null (with a message) when there is none.
 const char* switch_value(const char* name) {
@@ -70,11 +71,8 @@ int vexa_argv_std_handle_switch(char* arg) {
         vexa_snapshot_path = value;
     } else if (std::strcmp(arg, "unpaced") == 0) {
         vexa_unpaced = true;
-    } else if (std::strcmp(arg, "fault") == 0) {
-        if (!(value = switch_value(arg))) return -1;
-        vexa_fault_add(value);
     } else {
-        return 0;
+        return g_extra != nullptr && g_extra->handle != nullptr ? g_extra->handle(arg) : 0;
     }
     return 1;
 }
@@ -91,8 +89,9 @@ void vexa_std_help() {
         "                          [,green5][,stride=BYTES][,vyres=N][,id=NAME][,kms][,pci=BUSID]\n"
         "                          [,fbcon][,log=PATH]; repeat for fb1, fb2, ...\n"
         " --snapshot <path>        with virtual devices: write the screen as PNG after each frame\n"
-        " --unpaced                deliver frames as fast as they are taken\n"
-        " --fault <name>           testing aid: make a start-up step fail (cnb, lockfd, cache,\n"
-        "                          selftest, realtime, mlock)\n",
+        " --unpaced                deliver frames as fast as they are taken\n",
         stderr);
+    if (g_extra != nullptr && g_extra->help != nullptr) std::fputs(g_extra->help, stderr);
 }
+
+void vexa_argv_set_extra_switches(const vexa_extra_switches* extra) { g_extra = extra; }

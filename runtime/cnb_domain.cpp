@@ -11,7 +11,7 @@
 #include <cstring>
 #include <vector>
 
-#include "runtime/fault_injection.h"
+#include "runtime/fault_points.h"
 #include "runtime/runtime_api.h"
 #include "runtime/runtime_internal.h"
 

@@ -3,10 +3,10 @@
 #include <poll.h>
 
 #include "runtime/frame_slot.h"
+#include "runtime/media_source_registry.h"
 #include "runtime/media_state.h"
 #include "runtime/runtime_api.h"
 #include "runtime/runtime_internal.h"
-#include "runtime/scripted_source.h"
 
 namespace {
 constexpr uint64_t kMaxSlots = 3;
@@ -74,9 +74,7 @@ int output_driver_display_phase_av_common_init(uint32_t rate, uint32_t rate_den,
                                                int /*reserved2*/, uint64_t queue_bytes) {
     media_state& m = media();
     if (!m.source || rate == 0 || rate_den == 0) return -1;
-    if (m.started_item.rfind("script:", 0) == 0 &&
-        scripted_take_fault(scripted_fault::display_init))
-        return -1;
+    if (media_phase_fails(m.started_item, media_phase_point::display_init)) return -1;
     media_queue_free();
     uint64_t count = kMaxSlots;
     const uint64_t frame_bytes = m.source->format().layout.buffer_bytes;
@@ -166,9 +164,9 @@ int output_driver_display_phase_common_post_display_idle_and_wait() {
     media_state& m = media();
     if (m.slots.empty() || !m.source) return 1;
     if (m.source_done && !anything_left()) {
-        const bool script = m.started_item.rfind("script:", 0) == 0;
+        void (*const kind_ended)() = media_source_kind_for(m.started_item).ended;
         media_item_ended();
-        if (script) scripted_item_ended();
+        if (kind_ended != nullptr) kind_ended();
         return 1;
     }
     if (m.filling) {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "runtime/control_server.h"
-#include "runtime/fault_injection.h"
+#include "runtime/fault_points.h"
 #include "runtime/runtime_internal.h"
 
 namespace {

@@ -109,9 +109,6 @@ int item_description_parse(const std::string& item, item_description* out, std::
             *error = "pattern name missing";
             return -1;
         }
-    } else if (item.rfind("script:", 0) == 0) {
-        s.type = item_description::kind::script;
-        parts = {item.substr(7)};
     } else {
         s.type = item_description::kind::stream;
         // A path that exists as written keeps any commas it has; otherwise options follow the

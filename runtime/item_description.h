@@ -1,12 +1,12 @@
-// The text of a media item: "pattern:NAME[,opt...]", "script:" (tests) or a YUV4MPEG2 path
-// followed by the same options after a comma.
+// The text of a media item: "pattern:NAME[,opt...]" or a YUV4MPEG2 path followed by the same
+// options after a comma.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 struct item_description {
-    enum class kind { pattern, stream, script };
+    enum class kind { pattern, stream };
     kind type = kind::pattern;
     std::string name;  // pattern name or stream path
     uint32_t width = 1280, height = 720;

@@ -3,13 +3,10 @@
 
 #include <cstdio>
 
-#include "runtime/item_description.h"
+#include "runtime/media_source_registry.h"
 #include "runtime/media_state.h"
-#include "runtime/pattern_source.h"
 #include "runtime/runtime_api.h"
 #include "runtime/runtime_internal.h"
-#include "runtime/scripted_source.h"
-#include "runtime/y4m_source.h"
 
 namespace {
 constexpr uint64_t kReconnectDelayUs = 1000000;
@@ -21,8 +18,6 @@ uint64_t real_us() {
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<uint64_t>(ts.tv_sec) * 1000000u + static_cast<uint64_t>(ts.tv_nsec) / 1000u;
 }
-
-bool is_script(const std::string& item) { return item.rfind("script:", 0) == 0; }
 
 // Waits until the reconnect time, serving the control socket. False when a shutdown was asked for.
 // The wait is also bounded by the real clock, so a test clock that stands still cannot hold it.
@@ -44,32 +39,6 @@ bool wait_for_reconnect_time() {
     return !DIE4;
 }
 
-std::unique_ptr<media_source> open_item(const std::string& item, open_outcome* outcome) {
-    *outcome = open_outcome::broken;
-    item_description spec;
-    std::string error;
-    std::unique_ptr<media_source> source;
-    if (item_description_parse(item, &spec, &error) != 0) {
-        std::fprintf(stderr, "item: '%s': %s\n", item.c_str(), error.c_str());
-        return nullptr;
-    }
-    switch (spec.type) {
-        case item_description::kind::script:
-            source = scripted_source_open();
-            break;
-        case item_description::kind::pattern:
-            source = pattern_source_open(spec, &error);
-            if (!source) std::fprintf(stderr, "pattern: %s\n", error.c_str());
-            break;
-        case item_description::kind::stream:
-            source = y4m_source_open(spec, outcome, &error);
-            if (!source && *outcome == open_outcome::broken)
-                std::fprintf(stderr, "y4m: %s: %s\n", spec.name.c_str(), error.c_str());
-            return source;
-    }
-    if (source) *outcome = open_outcome::opened;
-    return source;
-}
 }  // namespace
 
 void output_media_item_set_output_media_item(const char* item) {
@@ -102,11 +71,11 @@ int output_media_item_default_connect_phase() {
         return 1;
     }
     const std::string item = m.started_item;
-    if (is_script(item) && scripted_take_fault(scripted_fault::connect)) return 1;
+    if (media_phase_fails(item, media_phase_point::connect)) return 1;
 
     media_source_close();
-    open_outcome outcome;
-    std::unique_ptr<media_source> source = open_item(item, &outcome);
+    open_outcome outcome = open_outcome::broken;
+    std::unique_ptr<media_source> source = media_source_kind_for(item).open(item, &outcome);
     if (!source) {
         if (outcome == open_outcome::broken) media_item_ended();
         output_media_item_reconnect_at = monotonic_clock_us() + kReconnectDelayUs;
@@ -125,7 +94,7 @@ int output_media_item_default_connect_phase() {
 int output_media_item_default_get_context_phase() {
     media_state& m = media();
     if (!m.source) return 1;
-    if (is_script(m.started_item) && scripted_take_fault(scripted_fault::context)) return 1;
+    if (media_phase_fails(m.started_item, media_phase_point::context)) return 1;
     const source_format& f = m.source->format();
     m.context = output_media_item_context_state{};
     m.context.rate_num = f.rate_num;

@@ -1,4 +1,5 @@
-// A media item's source of frames: generated patterns, YUV4MPEG2 streams, scripted test frames.
+// A media item's source of frames: generated patterns, YUV4MPEG2 streams, or any kind registered
+// in runtime/media_source_registry.h.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +23,10 @@ enum class fill_status {
     end,      // no more frames
     failed,   // the source broke (already logged); no more frames
 };
+
+// What opening an item came to: `broken` means it cannot play; `not_yet` means try again later
+// (a FIFO without a writer, or a shutdown asked for).
+enum class open_outcome { opened, broken, not_yet };
 
 class media_source {
   public:

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/fault_injection.h"
+#include "runtime/fault_points.h"
 #include "runtime/runtime_api.h"
 
 #if defined(__SANITIZE_ADDRESS__)

@@ -7,8 +7,6 @@
 #include "runtime/item_description.h"
 #include "runtime/media_source.h"
 
-enum class open_outcome { opened, broken, not_yet };
-
 // Opens the stream and reads its header. On `broken` a one-line reason is in *error (the item
 // cannot play); `not_yet` means no header arrived in time (a FIFO without a writer) or a shutdown
 // was asked for: try again later.

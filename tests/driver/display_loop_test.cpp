@@ -10,13 +10,16 @@
 #include <string>
 #include <vector>
 
-#include "driver/driver_hooks.h"
 #include "driver/driver_settings.h"
+#include "driver/driver_signals.h"
+#include "driver/hook_table.h"
+#include "driver/media_hooks.h"
+#include "driver/show_frame.h"
 #include "driver_test_support.h"
 #include "fbdev/fbdev_state.h"
 #include "platform/virtual_framebuffers.h"
 #include "runtime/runtime_api.h"
-#include "runtime/scripted_item.h"
+#include "test_build/scripted_item.h"
 
 namespace {
 

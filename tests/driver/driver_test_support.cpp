@@ -51,7 +51,8 @@ bool wait_for(const std::function<bool()>& done, int timeout_ms) {
 RunResult run_driver(const RunOptions& options) {
     TempDir scratch;
     const std::string err_path = scratch.file("stderr");
-    std::vector<std::string> argv_text{VEXA_DRIVER_BINARY};
+    const char* const binary = options.test_build ? VEXA_DRIVER_TEST_BINARY : VEXA_DRIVER_BINARY;
+    std::vector<std::string> argv_text{binary};
     argv_text.insert(argv_text.end(), options.args.begin(), options.args.end());
 
     const pid_t pid = fork();
@@ -73,7 +74,7 @@ RunResult run_driver(const RunOptions& options) {
             for (std::string& a : argv_text) argv.push_back(a.data());
         }
         argv.push_back(nullptr);
-        execve(VEXA_DRIVER_BINARY, argv.data(), environ);
+        execve(binary, argv.data(), environ);
         _exit(127);
     }
     const auto stderr_so_far = [&] { return read_file(err_path); };

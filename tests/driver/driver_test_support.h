@@ -36,6 +36,7 @@ struct RunResult {
 struct RunOptions {
     std::vector<std::string> args;  // argv[0] is supplied
     bool no_argv = false;           // exec with an empty argument vector (argc 0)
+    bool test_build = false;        // run the test build, which has --fault and "script:" items
     std::string notify_socket;      // NOTIFY_SOCKET for the driver; unset when empty
     // Called while the driver runs, with its pid and what it wrote to standard error so far.
     std::function<void(pid_t, const std::function<std::string()>&)> during;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "driver/driver_settings.h"
+#include "driver/live_settings.h"
 #include "driver/render_config.h"
 #include "driver_test_support.h"
 #include "fbdev/device_settings.h"

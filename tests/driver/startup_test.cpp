@@ -6,6 +6,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <fstream>
@@ -27,6 +28,11 @@ const char kUsage[] =
     "Linux framebuffer output driver for Orvane 4.x\n"
     "\n"
     " --file <path of rendermgr config file>\n";
+
+// Only the test build takes --fault.
+bool asks_for_faults(const std::vector<std::string>& args) {
+    return std::find(args.begin(), args.end(), "--fault") != args.end();
+}
 
 bool alive(pid_t pid) {
     std::istringstream stat(read_file("/proc/" + std::to_string(pid) + "/stat"));
@@ -123,6 +129,7 @@ class StartupTest : public ::testing::Test {
     // Stops the driver with one SIGTERM once it is ready (or gives up when it exits first).
     RunOptions stopped_when_ready(std::vector<std::string> extra) {
         RunOptions options;
+        options.test_build = asks_for_faults(extra);
         options.args = args(std::move(extra));
         options.during = [this](pid_t pid, const auto&) {
             was_ready = false;
@@ -193,6 +200,7 @@ TEST_F(StartupTest, FailuresBeforeTheLoop) {
         }
         RunOptions options;
         options.args = c.replace ? case_args : args(case_args);
+        options.test_build = asks_for_faults(case_args);
         const RunResult result = run_driver(options);
         EXPECT_EQ(1, result.exit_status);
         EXPECT_NE(std::string::npos, result.err.find(c.message)) << result.err;
@@ -258,6 +266,37 @@ TEST_F(StartupTest, FailuresThatGoOn) {
         EXPECT_FALSE(ready()) << "the status file still claims a driver that has gone";
         EXPECT_NE(std::string::npos, result.err.find("Reset media item\n")) << result.err;
     }
+}
+
+// The shipped binary has none of the test build's scaffolding: --fault is an unknown switch and
+// a "script:" item is a name that cannot be opened, like any other.
+TEST_F(StartupTest, ShippedBinaryHasNoTestScaffolding) {
+    for (const bool test_build : {false, true}) {
+        SCOPED_TRACE(test_build ? "test build" : "shipped");
+        RunOptions help;
+        help.args = {"--help"};
+        help.test_build = test_build;
+        EXPECT_EQ(test_build, run_driver(help).err.find(" --fault <name>") != std::string::npos);
+    }
+
+    RunOptions fault;
+    fault.args = args({"--fault", "cnb"});
+    RunResult result = run_driver(fault);
+    EXPECT_EQ(1, result.exit_status);
+    EXPECT_NE(std::string::npos, result.err.find("Unknown switch 'fault'\n")) << result.err;
+    EXPECT_NE(std::string::npos, result.err.find(kUsage)) << result.err;
+
+    dir.write("render.conf", "item=script:\nautostart item=1\nrealtime process=0\nlock memory=0\n");
+    const std::string refused = "y4m: script:: cannot open: No such file or directory\n";
+    RunOptions script;
+    script.args = args({});
+    script.during = [&](pid_t pid, const auto& err) {
+        wait_for([&] { return err().find(refused) != std::string::npos; });
+        kill(pid, SIGTERM);
+    };
+    result = run_driver(script);
+    EXPECT_EQ(1, result.exit_status);
+    EXPECT_NE(std::string::npos, result.err.find(refused)) << result.err;
 }
 
 TEST_F(StartupTest, UnreadableConfigurationReachesReadyWithDefaults) {

@@ -1,10 +1,11 @@
 // The status report's five pairs, read from the reply packet.
+#include "driver/status_report.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "driver/driver_hooks.h"
 #include "fbdev/fbdev_state.h"
 #include "runtime/comm_packet.h"
 #include "runtime/runtime_api.h"

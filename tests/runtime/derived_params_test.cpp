@@ -7,12 +7,12 @@
 #include <string>
 
 #include "process_fixture.h"
-#include "runtime/fault_injection.h"
 #include "runtime/metadir.h"
 #include "runtime/paths/metadir_paths.h"
 #include "runtime/runtime_api.h"
 #include "runtime/runtime_internal.h"
 #include "runtime/switch_values.h"
+#include "test_build/fault_switch.h"
 
 namespace {
 TEST(MetadirPaths, DefaultDependsOnUserAndRuntimeDir) {

@@ -10,10 +10,10 @@
 #include <sstream>
 
 #include "process_fixture.h"
-#include "runtime/fault_injection.h"
 #include "runtime/runtime_api.h"
 #include "runtime/runtime_internal.h"
 #include "runtime/switch_values.h"
+#include "test_build/fault_switch.h"
 
 TempDir::TempDir() {
     std::string pattern = std::filesystem::temp_directory_path().string() + "/vexa-test-XXXXXX";

@@ -8,10 +8,12 @@
 #include <vector>
 
 #include "runtime/comm_packet.h"
-#include "runtime/fault_injection.h"
+#include "runtime/extra_switches.h"
+#include "runtime/fault_points.h"
 #include "runtime/runtime_api.h"
 #include "runtime/runtime_internal.h"
 #include "runtime/switch_values.h"
+#include "test_build/fault_switch.h"
 
 namespace {
 TEST(ProcessStatus, TextsBeginWithAComma) {
@@ -35,8 +37,24 @@ TEST(ReplyPacket, PairsKeepTheirOrder) {
     EXPECT_EQ(5000u, packet.pairs[2].second.size());
 }
 
+// The result of handling the first of `args` (after the program name) as a switch; every value it
+// takes must be consumed. The switches keep pointers into `words`.
+int handle_first(const std::vector<std::string>& args, std::deque<std::string>* words) {
+    static char prog[] = "driver";
+    const size_t first = words->size();
+    words->insert(words->end(), args.begin(), args.end());
+    std::vector<char*> argv{prog};
+    for (size_t i = first; i < words->size(); ++i) argv.push_back((*words)[i].data());
+    argv.push_back(nullptr);
+    EXPECT_EQ(0, vexa_init_argv(static_cast<int>(argv.size()) - 1, argv.data()));
+    char* arg = vexa_next_arg();
+    EXPECT_TRUE(vexa_argv_is_switch(&arg));
+    const int result = vexa_argv_std_handle_switch(arg);
+    EXPECT_EQ(nullptr, vexa_next_arg()) << args[0];
+    return result;
+}
+
 TEST(Arguments, StandardSwitches) {
-    char prog[] = "driver";
     char* empty_argv[] = {nullptr};
     EXPECT_NE(0, vexa_init_argv(0, empty_argv));
 
@@ -54,35 +72,19 @@ TEST(Arguments, StandardSwitches) {
         {{"--unpaced"}, 1},
         {{"--snapshot", "a.png"}, 1},
         {{"--snapshot"}, -1},
-        {{"--fault", "selftest"}, 1},
-        {{"--fault"}, -1},
         {{"--virtual-fb", "nonsense"}, -1},
         {{"--virtual-fb"}, -1},
         {{"--help"}, 0},
         {{"-file", "x"}, 1},
         {{"---h"}, 0},
+        {{"--fault"}, 0},  // only the test build has it
     };
-    std::deque<std::string> words;  // the switches keep pointers into their arguments
-    for (const auto& c : cases) {
-        const size_t first = words.size();
-        words.insert(words.end(), c.args.begin(), c.args.end());
-        std::vector<char*> argv{prog};
-        for (size_t i = first; i < words.size(); ++i) argv.push_back(words[i].data());
-        argv.push_back(nullptr);
-        ASSERT_EQ(0, vexa_init_argv(static_cast<int>(argv.size()) - 1, argv.data()));
-        char* arg = vexa_next_arg();
-        ASSERT_TRUE(vexa_argv_is_switch(&arg));
-        EXPECT_EQ(c.result, vexa_argv_std_handle_switch(arg)) << c.args[0];
-        EXPECT_EQ(nullptr, vexa_next_arg()) << c.args[0];
-    }
+    std::deque<std::string> words;
+    for (const auto& c : cases) EXPECT_EQ(c.result, handle_first(c.args, &words)) << c.args[0];
     EXPECT_STREQ("/tmp/m", vexa_meta_switch);
     EXPECT_STREQ("/tmp/s", vexa_sock_switch);
     EXPECT_STREQ("a.png", vexa_snapshot_path);
     EXPECT_TRUE(vexa_unpaced && vexa_stderr_to_log);
-    EXPECT_TRUE(vexa_fault("selftest"));
-    EXPECT_NE(0, vexa_self_test());
-    vexa_fault_clear();
-    EXPECT_EQ(0, vexa_self_test());
 
     char word[] = "h";
     char* arg = word;
@@ -90,6 +92,21 @@ TEST(Arguments, StandardSwitches) {
     vexa_file = nullptr;
     vexa_meta_switch = vexa_sock_switch = vexa_snapshot_path = nullptr;
     vexa_unpaced = vexa_stderr_to_log = false;
+}
+
+TEST(Arguments, TestBuildFaultSwitch) {
+    vexa_fault_switch_install();
+    std::deque<std::string> words;
+    EXPECT_EQ(1, handle_first({"--fault", "selftest"}, &words));
+    EXPECT_EQ(-1, handle_first({"--fault"}, &words));
+    EXPECT_EQ(0, handle_first({"--bogus"}, &words));
+    EXPECT_EQ(1, handle_first({"--log"}, &words)) << "the standard switches stay";
+    vexa_stderr_to_log = false;
+    vexa_argv_set_extra_switches(nullptr);
+    EXPECT_TRUE(vexa_fault("selftest"));
+    EXPECT_NE(0, vexa_self_test());
+    vexa_fault_clear();
+    EXPECT_EQ(0, vexa_self_test());
 }
 
 TEST(ProcessScan, FindsThisProgram) {

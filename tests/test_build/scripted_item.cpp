@@ -1,13 +1,13 @@
 // The scripted item: frames described one by one by a test, played through the real phases.
-#include "runtime/scripted_item.h"
+#include "test_build/scripted_item.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "runtime/frame_slot.h"
+#include "runtime/media_source_registry.h"
 #include "runtime/media_state.h"
 #include "runtime/runtime_api.h"
-#include "runtime/scripted_source.h"
 
 namespace {
 struct script_state {
@@ -96,10 +96,33 @@ class scripted_source : public media_source {
         }
     }
 };
+
+std::unique_ptr<media_source> open_script(const std::string& /*item*/, open_outcome* outcome) {
+    *outcome = open_outcome::opened;
+    return std::make_unique<scripted_source>();
+}
+
+// Counts one failure of the phase off the script, while it has any left.
+bool take_fault(media_phase_point point) {
+    vexa_script_faults& f = script().faults;
+    int* counter = point == media_phase_point::connect   ? &f.connect_failures
+                   : point == media_phase_point::context ? &f.context_failures
+                                                         : &f.display_init_failures;
+    if (*counter <= 0) return false;
+    --*counter;
+    return true;
+}
+
+void run_on_end() {
+    std::function<void()> on_end = std::move(script().on_end);
+    script().on_end = nullptr;
+    if (on_end) on_end();
+}
 }  // namespace
 
 void vexa_script_item(const std::vector<vexa_scripted_frame>& frames, vexa_script_faults faults,
                       std::function<void()> on_end) {
+    vexa_script_register();
     script() = script_state{frames, faults, std::move(on_end)};
     media_state& m = media();
     m.delivered = m.discarded = m.connects = 0;
@@ -112,20 +135,6 @@ vexa_script_counts vexa_script_counts_get() {
     return {m.delivered, m.discarded, m.connects};
 }
 
-std::unique_ptr<media_source> scripted_source_open() { return std::make_unique<scripted_source>(); }
-
-bool scripted_take_fault(scripted_fault which) {
-    vexa_script_faults& f = script().faults;
-    int* counter = which == scripted_fault::connect   ? &f.connect_failures
-                   : which == scripted_fault::context ? &f.context_failures
-                                                      : &f.display_init_failures;
-    if (*counter <= 0) return false;
-    --*counter;
-    return true;
-}
-
-void scripted_item_ended() {
-    std::function<void()> on_end = std::move(script().on_end);
-    script().on_end = nullptr;
-    if (on_end) on_end();
+void vexa_script_register() {
+    media_source_register({"script:", open_script, take_fault, run_on_end});
 }

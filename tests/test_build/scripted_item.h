@@ -1,5 +1,5 @@
-// A media item whose frames are described one by one by the caller: the display loop's tests use
-// it to deliver duplicates, size changes and broken frames through the real runtime phases.
+// "script:" items, whose frames are described one by one by the caller: the display loop's tests
+// use them to deliver duplicates, size changes and broken frames through the real runtime phases.
 #pragma once
 
 #include <cstdint>
@@ -47,3 +47,6 @@ struct vexa_script_counts {
 void vexa_script_item(const std::vector<vexa_scripted_frame>& frames,
                       vexa_script_faults faults = {}, std::function<void()> on_end = nullptr);
 vexa_script_counts vexa_script_counts_get();
+// Makes "script:" items a media source kind (vexa_script_item does so too). Without a script, such
+// an item ends at once.
+void vexa_script_register();
