@@ -1,8 +1,6 @@
 // Media items: naming, starting, connecting (opening the source) and the context record.
 #include <time.h>
 
-#include <cstdio>
-
 #include "runtime/media_source_registry.h"
 #include "runtime/media_state.h"
 #include "runtime/runtime_api.h"
