@@ -15,10 +15,12 @@
 #include "driver/usage.h"
 #include "fbdev/fbdev_state.h"
 #include "runtime/runtime_api.h"
+#include "vexa_version.h"
 
 namespace {
 
-// 0 when every argument was a switch the runtime took; otherwise the message is printed.
+// 0 when every argument was a switch the runtime took; 1 when the version was asked for and
+// printed; -1 after a message.
 int parse_arguments() {
     for (;;) {
         char* arg = vexa_next_arg();
@@ -32,6 +34,10 @@ int parse_arguments() {
         if (handled < 0) {
             print_usage();
             return -1;
+        }
+        if (std::strcmp(arg, "version") == 0) {
+            std::printf("vexa_out_fbdev %s\n", VEXA_VERSION);
+            return 1;
         }
         if (std::strcmp(arg, "h") != 0 && std::strcmp(arg, "help") != 0) {
             std::fprintf(stderr, "Unknown switch '%s'\n", arg);
@@ -98,7 +104,10 @@ void teardown() {
 int driver_main(int argc, char** argv) {
     vexa_auto_socket_create = true;
     if (vexa_init_argv(argc, argv) != 0) return 1;
-    if (parse_arguments() != 0) return 1;
+    const int parsed = parse_arguments();
+    // Asking for the version is no run of the driver: it succeeds like any such query.
+    if (parsed > 0) return 0;
+    if (parsed != 0) return 1;
     if (check_runtime() != 0) return 1;
 
     util_check_and_unmask_common_signals();

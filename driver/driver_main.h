@@ -2,5 +2,5 @@
 // build share it.
 #pragma once
 
-// Every exit has status 1, an orderly stop included.
+// Every run exits with status 1, an orderly stop included; only --version returns 0.
 int driver_main(int argc, char** argv);

@@ -9,5 +9,6 @@ void print_usage() {
     std::fprintf(stderr, "Linux framebuffer output driver for Orvane 4.x\n");
     std::fprintf(stderr, "\n");
     std::fprintf(stderr, " --file <path of rendermgr config file>\n");
+    std::fprintf(stderr, " --version                print the version and exit\n");
     vexa_std_help();
 }

@@ -16,6 +16,8 @@
 namespace platform {
 namespace {
 
+// Opened write-only: the node is root:tty 0620, so a service user in the tty group can reach it,
+// and neither ioctl used on it needs read access.
 constexpr char kConsole[] = "/dev/tty0";
 constexpr int kFramebuffersToTry = 8;  // any framebuffer answers the console map query
 
@@ -52,7 +54,7 @@ class KernelSeam : public DeviceSeam {
     }
 
     int console_framebuffer() override {
-        int tty = ::open(kConsole, O_RDONLY | O_CLOEXEC);
+        int tty = ::open(kConsole, O_WRONLY | O_NOCTTY | O_CLOEXEC);
         if (tty < 0) return -1;
         vt_stat state{};
         int got = ::ioctl(tty, VT_GETSTATE, &state);
@@ -72,7 +74,7 @@ class KernelSeam : public DeviceSeam {
         return -1;
     }
     int set_console_graphics(bool graphics) override {
-        int tty = ::open(kConsole, O_RDWR | O_CLOEXEC);
+        int tty = ::open(kConsole, O_WRONLY | O_NOCTTY | O_CLOEXEC);
         if (tty < 0) return -1;
         int got = ::ioctl(tty, KDSETMODE, graphics ? KD_GRAPHICS : KD_TEXT);
         int saved = errno;

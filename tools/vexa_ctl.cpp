@@ -11,6 +11,7 @@
 #include <string>
 
 #include "runtime/paths/metadir_paths.h"
+#include "vexa_version.h"
 
 namespace {
 constexpr int kReplyTimeoutMs = 5000;
@@ -18,7 +19,8 @@ constexpr int kReplyTimeoutMs = 5000;
 int usage() {
     std::fprintf(stderr,
                  "usage: vexa_ctl [--sock PATH | --file CONF [--meta DIR]] status | set NAME VALUE "
-                 "| start | reset\n");
+                 "| start | reset\n"
+                 "       vexa_ctl --version\n");
     return 2;
 }
 
@@ -70,6 +72,10 @@ int main(int argc, char** argv) {
     int i = 1;
     for (; i < argc && argv[i][0] == '-'; i += 2) {
         const std::string option = argv[i];
+        if (option == "--version") {
+            std::printf("vexa_ctl %s\n", VEXA_VERSION);
+            return 0;
+        }
         if (i + 1 >= argc) return usage();
         if (option == "--sock") {
             sock = argv[i + 1];
