@@ -19,8 +19,7 @@ constexpr int kReplyTimeoutMs = 5000;
 int usage() {
     std::fprintf(stderr,
                  "usage: vexa_ctl [--sock PATH | --file CONF [--meta DIR]] status | set NAME VALUE "
-                 "| start | reset\n"
-                 "       vexa_ctl --version\n");
+                 "| start | reset; vexa_ctl --version\n");
     return 2;
 }
 

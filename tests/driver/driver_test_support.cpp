@@ -51,6 +51,7 @@ bool wait_for(const std::function<bool()>& done, int timeout_ms) {
 RunResult run_driver(const RunOptions& options) {
     TempDir scratch;
     const std::string err_path = scratch.file("stderr");
+    const std::string out_path = scratch.file("stdout");
     const char* const binary = options.test_build ? VEXA_DRIVER_TEST_BINARY : VEXA_DRIVER_BINARY;
     std::vector<std::string> argv_text{binary};
     argv_text.insert(argv_text.end(), options.args.begin(), options.args.end());
@@ -59,9 +60,9 @@ RunResult run_driver(const RunOptions& options) {
     if (pid == 0) {
         const int fd = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(fd, 2);
+        dup2(open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
         const int null_fd = open("/dev/null", O_RDWR);
         dup2(null_fd, 0);
-        dup2(null_fd, 1);
         const rlimit no_core{0, 0};  // an abort must not leave a core file behind
         setrlimit(RLIMIT_CORE, &no_core);
         if (options.notify_socket.empty()) {
@@ -91,6 +92,7 @@ RunResult run_driver(const RunOptions& options) {
     if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
     result.err = stderr_so_far();
+    result.out = read_file(out_path);
     return result;
 }
 

@@ -31,6 +31,7 @@ struct RunResult {
     int exit_status = -1;  // -1 when the process did not exit normally
     int signal = 0;        // terminating signal, 0 when it exited
     std::string err;       // standard error
+    std::string out;       // standard output
 };
 
 struct RunOptions {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "driver_test_support.h"
+#include "vexa_version.h"
 
 namespace {
 
@@ -210,6 +211,17 @@ TEST_F(StartupTest, FailuresBeforeTheLoop) {
         }
         EXPECT_EQ(std::string::npos, result.err.find("Media item is")) << result.err;
     }
+}
+
+// Asking for the version is no run: status 0, the version on standard output, nothing set up.
+TEST_F(StartupTest, VersionOnly) {
+    RunOptions options;
+    options.args = args({"--version"});
+    const RunResult result = run_driver(options);
+    EXPECT_EQ(0, result.exit_status);
+    EXPECT_EQ("vexa_out_fbdev " VEXA_VERSION "\n", result.out);
+    EXPECT_EQ("", result.err);
+    EXPECT_NE(0, access(meta.c_str(), F_OK));
 }
 
 TEST_F(StartupTest, BrokenMetadataDirectory) {

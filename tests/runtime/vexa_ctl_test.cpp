@@ -13,6 +13,7 @@
 #include "runtime/runtime_api.h"
 #include "runtime/runtime_internal.h"
 #include "runtime/switch_values.h"
+#include "vexa_version.h"
 
 extern char** environ;
 
@@ -90,6 +91,7 @@ TEST_F(VexaCtl, RequestsAndExitStatus) {
         {{"--sock", sock_, "set", "a=b", "1"}, 2, "", "usage"},
         {{"--sock", sock_, "frobnicate"}, 2, "", "usage"},
         {{"status"}, 2, "", "usage"},
+        {{"--version"}, 0, "vexa_ctl " VEXA_VERSION "\n", ""},
     };
     for (const auto& c : cases) {
         const CtlRun run = run_ctl(c.args);
