@@ -60,7 +60,8 @@ RunResult run_driver(const RunOptions& options) {
     if (pid == 0) {
         const int fd = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(fd, 2);
-        dup2(open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+        const int out_fd = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        dup2(out_fd, 1);
         const int null_fd = open("/dev/null", O_RDWR);
         dup2(null_fd, 0);
         const rlimit no_core{0, 0};  // an abort must not leave a core file behind
