@@ -9,6 +9,7 @@
 #include "driver/driver_settings.h"
 #include "driver/hook_table.h"
 #include "fbdev/device_settings.h"
+#include "fbdev/vsync.h"
 #include "runtime/runtime_api.h"
 
 namespace {
@@ -31,6 +32,18 @@ void apply_device(const char* value) {
     }
 }
 
+// Neither the item nor the connection depends on it: no restart.
+void apply_vsync(const char* value) {
+    char* end = nullptr;
+    const long mode = std::strtol(value, &end, 10);
+    if (end == value || *end != '\0' || mode < vsync_off || mode > vsync_flip) {
+        std::fprintf(stderr, "WARNING: vsync=%s is not 0, 1 or 2; keeping %d\n", value,
+                     vsync_setting);
+        return;
+    }
+    change_vsync_setting(static_cast<int>(mode));
+}
+
 }  // namespace
 
 void apply_render_setting(const char* name, const char* value, bool from_file) {
@@ -50,6 +63,8 @@ void apply_render_setting(const char* name, const char* value, bool from_file) {
         // Restarts even when unchanged, so setting it again reopens the device.
         apply_device(value);
         request_restart();
+    } else if (strcasecmp(name, "vsync") == 0) {
+        apply_vsync(value);
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include "driver/pixel_dispatch.h"
 #include "fbdev/fbdev_state.h"
+#include "fbdev/vsync.h"
 #include "runtime/runtime_api.h"
 
 uint64_t last_frame_id = UINT64_MAX;
@@ -17,11 +18,11 @@ constexpr uint64_t kVideoRetryHoldOffUs = 2000000;
 // now (open failed, or the hold-off after a failed open is running).
 bool framebuffer_ready_for(uint32_t width, uint32_t height) {
     if (fbdev_fd >= 0) {
-        if (static_cast<int64_t>(width) == fbdev_frame_width &&
-            static_cast<int64_t>(height) == fbdev_frame_height) {
-            return true;
-        }
-        std::fprintf(stderr, "Active frame size change detected\n");
+        const bool same_size = static_cast<int64_t>(width) == fbdev_frame_width &&
+                               static_cast<int64_t>(height) == fbdev_frame_height;
+        if (same_size && !fbdev_reopen_wanted) return true;
+        std::fprintf(stderr, same_size ? "Drawing mode change, reopening the framebuffer\n"
+                                       : "Active frame size change detected\n");
         close_video_out();
     }
     if (monotonic_clock_us() < video_retry_at) return false;
@@ -50,9 +51,6 @@ void draw_frame(vexa_sub_item_frame_state* state) {
         return;
     }
     if (!framebuffer_ready_for(state->width, state->height)) return;
-
-    const uint32_t dest_width = fbdev_var.xres_virtual;
-    const uint32_t dest_height = fbdev_var.yres_virtual;
 
     if (!state->get_frame_scanline_data(vexa_acc_cache)) {
         std::fprintf(stderr, "Cannot load scanline data\n");
@@ -92,13 +90,20 @@ void draw_frame(vexa_sub_item_frame_state* state) {
                            layout->v_stride, "Unable to mmap V\n");
     if (v == nullptr) return;
 
+    const uint32_t dest_width = fbdev_var.xres_virtual;
     const uint32_t width = state->width < dest_width ? state->width : dest_width;
-    const uint32_t height = state->height < dest_height ? state->height : dest_height;
     const uint8_t hfactor = static_cast<uint8_t>(layout->h_subsampling + 1);
     const uint8_t vfactor = static_cast<uint8_t>(layout->v_subsampling + 1);
 
     if (frame_converter convert = choose_frame_converter(fbdev_var)) {
-        convert(fbdev_map, layout, width, height, hfactor, vfactor, y, u, v, fbdev_fix.line_length);
+        // A failed page flip turns flipping off: the frame is drawn again where it shows.
+        for (bool shown = false; !shown; shown = vsync_after_draw()) {
+            vsync_before_draw();
+            uint32_t dest_height = 0;
+            uint8_t* dest = vsync_draw_target(&dest_height);
+            const uint32_t height = state->height < dest_height ? state->height : dest_height;
+            convert(dest, layout, width, height, hfactor, vfactor, y, u, v, fbdev_fix.line_length);
+        }
     }
     last_frame_id = state->frame_id;
 }

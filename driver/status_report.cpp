@@ -6,6 +6,7 @@
 #include <string>
 
 #include "fbdev/fbdev_state.h"
+#include "fbdev/vsync.h"
 #include "runtime/runtime_api.h"
 
 namespace {
@@ -50,6 +51,16 @@ std::string activity_text() {
         append_format(&text, ",efd=%llu",
                       static_cast<unsigned long long>(output_play_dropped_frames));
         append_format(&text, ",res=%ux%u", var.xres, var.yres);
+        if (vsync_setting != vsync_off) {
+            // What is in force (the device may allow less than asked), and what waiting costs:
+            // the calls that block until the blank, and their mean time in milliseconds.
+            const double mean_ms =
+                fbdev_vsync_calls == 0
+                    ? 0.0
+                    : static_cast<double>(fbdev_vsync_call_us) / 1000.0 / fbdev_vsync_calls;
+            append_format(&text, ",vsync=%d,vwaits=%llu,vwait=%.2f", fbdev_vsync,
+                          static_cast<unsigned long long>(fbdev_vsync_calls), mean_ms);
+        }
     } else {
         text = "0";
     }

@@ -10,6 +10,7 @@
 #include "fbdev/console_takeover.h"
 #include "fbdev/device_choice.h"
 #include "fbdev/fbdev_state.h"
+#include "fbdev/vsync.h"
 #include "platform/device_seam.h"
 #include "runtime/runtime_api.h"
 
@@ -141,7 +142,9 @@ int init_video_out(unsigned int width, unsigned int height) {
         return fail_and_close("Unsupported format\n",
                               "Framebuffer is set to an unsupported format");
     }
-    return map_screen();
+    if (map_screen() != 0) return -1;
+    choose_vsync_mode();
+    return 0;
 }
 
 void close_video_out() {
@@ -154,6 +157,7 @@ void close_video_out() {
         fbdev_map = nullptr;
     }
     if (fbdev_fd >= 0) {
+        vsync_restore_offset();
         if (saved_mode_read &&
             platform::seam().ioctl(fbdev_fd, FBIOPUT_VSCREENINFO, &fbdev_old_var) < 0) {
             std::fprintf(stderr, "Warning: Failed to restore video mode\n");
@@ -162,6 +166,7 @@ void close_video_out() {
         fbdev_fd = -1;
     }
     saved_mode_read = false;
+    vsync_forget_device();
     fbdev_frame_height = -1;
     fbdev_frame_width = -1;
 }

@@ -2,7 +2,8 @@
 //   bgr                     blue in the high field
 //   direct, pseudo, mono    the visual (default true colour)
 //   green5                  16 bpp reporting a 1:5:5:5 layout (green length 5)
-//   stride=BYTES, vyres=N   line length and yres_virtual (default packed, the height)
+//   stride=BYTES, vyres=N   line length and yres_virtual (default packed, the height); a vyres
+//                           of twice the height holds two pages to flip between
 //   id=NAME, kms, pci=BUSID fixed-info id, DRM/KMS emulation, PCI bus id in sysfs
 //   fbcon                   the kernel console sits on this device
 //   log=PATH                append every call on the device to PATH as it happens (PATH cannot

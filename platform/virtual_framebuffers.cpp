@@ -1,5 +1,8 @@
 #include "platform/virtual_framebuffers.h"
 
+#include <sys/ioctl.h>
+#include <time.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -26,6 +29,10 @@ const char* request_name(unsigned long request) {
             return "FBIOPUTCMAP";
         case FBIOBLANK:
             return "FBIOBLANK";
+        case FBIO_WAITFORVSYNC:
+            return "FBIO_WAITFORVSYNC";
+        case FBIOPAN_DISPLAY:
+            return "FBIOPAN_DISPLAY";
         default:
             return nullptr;
     }
@@ -79,6 +86,39 @@ bool same_colour_map(const VirtualColourMap& a, const VirtualColourMap& b) {
     return a.red == b.red && a.green == b.green && a.blue == b.blue && a.transp == b.transp;
 }
 
+uint64_t monotonic_us() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<uint64_t>(ts.tv_sec) * 1000000u + static_cast<uint64_t>(ts.tv_nsec) / 1000u;
+}
+
+void sleep_until_monotonic_us(uint64_t when) {
+    timespec ts{};
+    ts.tv_sec = static_cast<time_t>(when / 1000000u);
+    ts.tv_nsec = static_cast<long>(when % 1000000u) * 1000;
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
+    }
+}
+
+// Like the kernel: the shown window must lie inside the virtual screen, at a multiple of the
+// panning steps.
+int pan(VirtualDevice& device, const fb_var_screeninfo* request) {
+    if (!request) return EFAULT;
+    const fb_var_screeninfo& var = device.var;
+    const fb_fix_screeninfo& fix = device.fix;
+    if (static_cast<uint64_t>(request->xoffset) + var.xres > var.xres_virtual ||
+        static_cast<uint64_t>(request->yoffset) + var.yres > var.yres_virtual) {
+        return EINVAL;
+    }
+    if ((request->xoffset != 0 && (fix.xpanstep == 0 || request->xoffset % fix.xpanstep != 0)) ||
+        (request->yoffset != 0 && (fix.ypanstep == 0 || request->yoffset % fix.ypanstep != 0))) {
+        return EINVAL;
+    }
+    device.var.xoffset = request->xoffset;
+    device.var.yoffset = request->yoffset;
+    return 0;
+}
+
 // What a successful call left that tells a restore apart from any other write.
 std::string restore_detail(const VirtualDevice& device, unsigned long request) {
     if (request == FBIOPUT_VSCREENINFO) {
@@ -97,7 +137,16 @@ std::string restore_detail(const VirtualDevice& device, unsigned long request) {
 
 }  // namespace
 
-VirtualFramebuffers::VirtualFramebuffers() = default;
+uint64_t vblank_period_ps(const fb_var_screeninfo& var) {
+    const uint64_t htotal = uint64_t{var.left_margin} + var.xres + var.hsync_len + var.right_margin;
+    const uint64_t vtotal = uint64_t{var.upper_margin} + var.yres + var.vsync_len + var.lower_margin;
+    const unsigned __int128 period =
+        static_cast<unsigned __int128>(htotal) * vtotal * var.pixclock;
+    return period > UINT64_MAX ? 0 : static_cast<uint64_t>(period);  // no device is that slow
+}
+
+VirtualFramebuffers::VirtualFramebuffers()
+    : now_us_(monotonic_us), sleep_until_us_(sleep_until_monotonic_us) {}
 VirtualFramebuffers::~VirtualFramebuffers() = default;
 
 int VirtualFramebuffers::add(const char* text, std::string* error) {
@@ -117,6 +166,12 @@ int VirtualFramebuffers::add(const char* text, std::string* error) {
     if (device->spec.fbcon) console_fb_ = index;
     devices_.push_back(std::move(device));
     return index;
+}
+
+void VirtualFramebuffers::set_clock(std::function<uint64_t()> now_us,
+                                    std::function<void(uint64_t)> sleep_until_us) {
+    if (now_us) now_us_ = std::move(now_us);
+    if (sleep_until_us) sleep_until_us_ = std::move(sleep_until_us);
 }
 
 void VirtualFramebuffers::fail_ioctl(unsigned long request, int err, int after) {
@@ -159,6 +214,7 @@ int VirtualFramebuffers::record(const std::string& call, int err, int device,
             if (devices_[i]->log_file) devices_[i]->log_file->write_line(line);
         }
     }
+    if (observer_) observer_(log_.back());
     if (!err) return 0;
     errno = err;
     return -1;
@@ -209,6 +265,10 @@ int VirtualFramebuffers::ioctl(int fd, unsigned long request, void* arg) {
     char unknown[32];
     std::snprintf(unknown, sizeof unknown, "0x%lx", request);
     std::string call = std::string("ioctl ") + (name ? name : unknown);
+    // Where a pan goes is the point of the call: it is part of the entry.
+    if (request == FBIOPAN_DISPLAY && arg) {
+        call += " " + std::to_string(static_cast<const fb_var_screeninfo*>(arg)->yoffset);
+    }
     int number = device_of_fd(fd);
     if (number < 0) return record(call, EBADF);
     if (int err = fault_for(request)) return record(call, err, number);
@@ -249,9 +309,26 @@ int VirtualFramebuffers::ioctl_on(VirtualDevice& device, unsigned long request, 
         case FBIOBLANK:
             device.blank = static_cast<int>(reinterpret_cast<intptr_t>(arg));
             return 0;
+        case FBIOPAN_DISPLAY:
+            return pan(device, static_cast<const fb_var_screeninfo*>(arg));
+        case FBIO_WAITFORVSYNC:
+            if (!arg) return EFAULT;
+            // Only the first display pipe exists.
+            if (*static_cast<const uint32_t*>(arg) != 0) return ENODEV;
+            return wait_for_vblank(device);
         default:
             return ENOTTY;
     }
+}
+
+int VirtualFramebuffers::wait_for_vblank(const VirtualDevice& device) {
+    const uint64_t period = vblank_period_ps(device.var);
+    // A mode without timings has no refresh to wait for, as on a device without the call.
+    if (period == 0) return ENOTTY;
+    const unsigned __int128 now_ps = static_cast<unsigned __int128>(now_us_()) * 1000000u;
+    const unsigned __int128 next_ps = (now_ps / period + 1) * period;
+    sleep_until_us_(static_cast<uint64_t>((next_ps + 999999u) / 1000000u));
+    return 0;
 }
 
 void* VirtualFramebuffers::map_shared(int fd, size_t length) {

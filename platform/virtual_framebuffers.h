@@ -10,11 +10,17 @@
 //   "open /dev/fb0"            "close"
 //   "ioctl FBIOGET_VSCREENINFO" "ioctl FBIOGET_FSCREENINFO" "ioctl FBIOPUT_VSCREENINFO"
 //   "ioctl FBIOGETCMAP"        "ioctl FBIOPUTCMAP"        "ioctl FBIOBLANK"   "ioctl 0x<hex>"
+//   "ioctl FBIO_WAITFORVSYNC"  "ioctl FBIOPAN_DISPLAY <yoffset>"
 //   "map <length>"             "unmap"
 //   "opendir <path>"           "readdir"                  "closedir"
 //   "readlink <path>"          "read <path>"
 //   "console framebuffer"      "console graphics"         "console text"
 // A call that fails has " failed" appended.
+//
+// The vertical blank comes at the refresh rate the mode's timings give (pixel clock, margins and
+// sync lengths, as the status report computes it), on the device's clock: FBIO_WAITFORVSYNC
+// sleeps until the next one. FBIOPAN_DISPLAY moves the shown window (xoffset, yoffset) within the
+// virtual screen, and the snapshot shows that window.
 //
 // A device added with log=PATH also appends its calls to PATH, one line each, as they happen:
 // those made on it (its open, and the calls on its descriptors and its mapping) and those made
@@ -32,6 +38,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -94,6 +101,14 @@ class VirtualFramebuffers : public DeviceSeam {
     void set_console(int index) { console_fb_ = index; }
     bool console_in_graphics() const { return console_graphics_; }
 
+    // The clock the vertical blank follows (microseconds) and the sleep until a time on it;
+    // CLOCK_MONOTONIC unless a test sets its own. Either may be null to keep the current one.
+    void set_clock(std::function<uint64_t()> now_us, std::function<void(uint64_t)> sleep_until_us);
+    // Called after every call is logged, with its log entry: a test looks at the screen there.
+    void set_call_observer(std::function<void(const std::string&)> observer) {
+        observer_ = std::move(observer);
+    }
+
     // Device last mapped, -1 before any mapping.
     int last_mapped() const { return last_mapped_; }
     int mappings() const { return static_cast<int>(mappings_.size()); }
@@ -135,6 +150,7 @@ class VirtualFramebuffers : public DeviceSeam {
     int device_of_fd(int fd) const;  // -1 when not open
     int fault_for(unsigned long request);
     int ioctl_on(VirtualDevice& device, unsigned long request, void* arg);
+    int wait_for_vblank(const VirtualDevice& device);
     const SysfsEntry* sysfs_entry(const char* path, const char* attribute) const;
 
     std::vector<std::unique_ptr<VirtualDevice>> devices_;
@@ -151,6 +167,12 @@ class VirtualFramebuffers : public DeviceSeam {
     int map_errno_ = 0;
     int console_errno_ = 0;
     std::map<unsigned long, IoctlFault> ioctl_faults_;
+    std::function<uint64_t()> now_us_;
+    std::function<void(uint64_t)> sleep_until_us_;
+    std::function<void(const std::string&)> observer_;
 };
+
+// Picoseconds from one vertical blank to the next in this mode; 0 when the timings give none.
+uint64_t vblank_period_ps(const fb_var_screeninfo& var);
 
 }  // namespace platform

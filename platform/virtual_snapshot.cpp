@@ -36,17 +36,19 @@ int VirtualFramebuffers::write_snapshot(const char* path, std::string* error) co
     const VirtualDevice& device = *devices_[static_cast<size_t>(last_mapped_)];
     const fb_var_screeninfo& var = device.var;
     unsigned bytes = (var.bits_per_pixel + 7) / 8;
+    // The window the device shows: the visible size at the panned offset.
+    uint64_t first = static_cast<uint64_t>(var.xoffset) * bytes;
     uint64_t row = static_cast<uint64_t>(var.xres) * bytes;
     uint64_t stride = device.fix.line_length;
-    if (bytes == 0 || bytes > 4 || var.xres == 0 || var.yres == 0 || row > stride ||
-        stride * var.yres > device.memory.size()) {
+    if (bytes == 0 || bytes > 4 || var.xres == 0 || var.yres == 0 || first + row > stride ||
+        stride * (uint64_t{var.yoffset} + var.yres) > device.memory.size()) {
         if (error) *error = "virtual framebuffer mode does not fit its memory";
         return -1;
     }
     std::vector<uint8_t> rgb(static_cast<size_t>(var.xres) * var.yres * 3);
     uint8_t* out = rgb.data();
     for (unsigned y = 0; y < var.yres; ++y) {
-        const uint8_t* in = device.memory.data() + y * stride;
+        const uint8_t* in = device.memory.data() + (var.yoffset + uint64_t{y}) * stride + first;
         for (unsigned x = 0; x < var.xres; ++x, in += bytes) {
             uint32_t pixel = 0;
             for (unsigned b = 0; b < bytes; ++b) pixel |= static_cast<uint32_t>(in[b]) << (8 * b);
