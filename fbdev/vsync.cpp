@@ -146,7 +146,9 @@ bool vsync_after_draw() {
 }
 
 void vsync_restore_offset() {
-    if (!panned) return;
+    const bool moved =
+        fbdev_var.xoffset != fbdev_old_var.xoffset || fbdev_var.yoffset != fbdev_old_var.yoffset;
+    if (!panned || !moved) return;
     fb_var_screeninfo back = fbdev_var;
     back.xoffset = fbdev_old_var.xoffset;
     back.yoffset = fbdev_old_var.yoffset;

@@ -31,8 +31,8 @@ void vsync_before_draw();
 // After drawing: shows the drawn page when flipping. False when that failed and the frame has to
 // be drawn again where it shows (flipping is then off).
 bool vsync_after_draw();
-// At close, before the mode is written back: shows the offset found at open again, when a pan
-// moved it.
+// At close, before the mode is written back: shows the offset found at open again, when our pans
+// left another.
 void vsync_restore_offset();
 // At close: nothing of the device is kept.
 void vsync_forget_device();

@@ -139,9 +139,9 @@ std::string restore_detail(const VirtualDevice& device, unsigned long request) {
 
 uint64_t vblank_period_ps(const fb_var_screeninfo& var) {
     const uint64_t htotal = uint64_t{var.left_margin} + var.xres + var.hsync_len + var.right_margin;
-    const uint64_t vtotal = uint64_t{var.upper_margin} + var.yres + var.vsync_len + var.lower_margin;
-    const unsigned __int128 period =
-        static_cast<unsigned __int128>(htotal) * vtotal * var.pixclock;
+    const uint64_t vtotal =
+        uint64_t{var.upper_margin} + var.yres + var.vsync_len + var.lower_margin;
+    const unsigned __int128 period = static_cast<unsigned __int128>(htotal) * vtotal * var.pixclock;
     return period > UINT64_MAX ? 0 : static_cast<uint64_t>(period);  // no device is that slow
 }
 

@@ -5,6 +5,7 @@
 #include "fbdev/console_takeover.h"
 #include "fbdev/device_settings.h"
 #include "fbdev/fbdev_state.h"
+#include "fbdev/vsync.h"
 #include "platform/device_seam.h"
 
 bool FbdevTest::x11_running = false;
@@ -22,6 +23,7 @@ void FbdevTest::SetUp() {
     take_fbcon_setting = -1;
     device_setting.clear();
     fb_index_setting = -1;
+    change_vsync_setting(vsync_off);
 }
 
 void FbdevTest::TearDown() {
