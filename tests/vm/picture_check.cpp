@@ -1,9 +1,11 @@
 // Compares a picture taken from a real framebuffer (a QEMU screendump, or the device memory read
-// back in the guest) with the double-precision reference of the clip's first frame.
+// back in the guest) with the double-precision reference of the clip's first frame, or with
+// --frames N of any one of its first N frames (a clip whose frames alternate between pictures).
 //
-//   vm_picture_check --clip FILE --quant dither5|generic5|exact8 --ppm FILE
-//   vm_picture_check --clip FILE --quant ... --raw FILE --layout bgr565|bgr888 --stride N --size
-//   WxH vm_picture_check --not-black FILE.ppm
+//   vm_picture_check --clip FILE --quant dither5|generic5|exact8 [--frames N] --ppm FILE
+//   vm_picture_check --clip FILE --quant ... --raw FILE --layout bgr565|bgr888 --stride N
+//                    --size WxH
+//   vm_picture_check --not-black FILE.ppm
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -120,8 +122,25 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot read the picture\n");
         return 2;
     }
-    Comparison c = compare_with_reference(clip, 0, RgbView{p.width, p.height, p.rgb.data()}, quant,
-                                          Field::both);
-    std::printf("%s\n", describe(c).c_str());
-    return c.outside == 0 && c.compared > 0 ? 0 : 1;
+    const char* frames_text = option(argc, argv, "--frames");
+    const unsigned frames = frames_text ? static_cast<unsigned>(std::atoi(frames_text)) : 1;
+    if (frames == 0 || frames > clip.frames.size()) {
+        std::fprintf(stderr, "the clip has no %u frames\n", frames);
+        return 2;
+    }
+    // A torn picture, part one frame and part another, matches none of them.
+    std::string described;
+    for (unsigned frame = 0; frame < frames; ++frame) {
+        Comparison c = compare_with_reference(clip, frame, RgbView{p.width, p.height, p.rgb.data()},
+                                              quant, Field::both);
+        if (c.outside == 0 && c.compared > 0) {
+            std::printf("%s%s\n",
+                        frames > 1 ? ("frame " + std::to_string(frame) + ": ").c_str() : "",
+                        describe(c).c_str());
+            return 0;
+        }
+        described += (frame ? "; " : "") + describe(c);
+    }
+    std::printf("%s\n", described.c_str());
+    return 1;
 }

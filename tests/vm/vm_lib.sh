@@ -36,6 +36,23 @@ make_clip() {
     rm -f "$frame" "$one"
 }
 
+# Two pictures taking turns, frame by frame: a capture that mixes them is a torn frame.
+make_alternating_clip() {
+    local out=$1 size=$2 fmt=$3 frames=$4 a=$work/a.y4m b=$work/b.y4m
+    ffmpeg -loglevel error -y -f lavfi -i "testsrc2=size=$size:rate=25" -frames:v 1 \
+        -pix_fmt "$fmt" -f yuv4mpegpipe "$a"
+    ffmpeg -loglevel error -y -f lavfi -i "testsrc2=size=$size:rate=25" -frames:v 1 -vf negate \
+        -pix_fmt "$fmt" -f yuv4mpegpipe "$b"
+    head -1 "$a" > "$out"
+    local fa fb
+    fa=$(mktemp "$work/frame.XXXXXX")
+    fb=$(mktemp "$work/frame.XXXXXX")
+    tail -n +2 "$a" > "$fa"
+    tail -n +2 "$b" > "$fb"
+    for _ in $(seq $((frames / 2))); do cat "$fa" "$fb"; done >> "$out"
+    rm -f "$fa" "$fb" "$a" "$b"
+}
+
 # busybox, the modules, the driver with its shared libraries, the clip and the configuration.
 make_base_root() {
     local root=$1 bld=$2
@@ -67,6 +84,10 @@ lock memory=0
 take framebuffer console=
 device=/dev/fb0
 CONF
+    # Page flipping while the pictures take turns as fast as a video plays.
+    cp "$work/flip.y4m" "$root/vexa/flip.y4m"
+    sed -e 's|^item=.*|item=/vexa/flip.y4m,fps=25|' "$root/vexa/fb.conf" > "$root/vexa/flip.conf"
+    echo "vsync=2" >> "$root/vexa/flip.conf"
 }
 
 # Waits up to $2 seconds for a line matching $1 in the serial log; 1 if QEMU ended first.
@@ -138,6 +159,14 @@ run_scenario() {
         if wait_serial "^VEXA-CAPTURE" 120; then
             sleep 0.2  # the display is refreshed from guest memory a few times a second
             screendump "$dir/playing.ppm" || problems+=("no screendump")
+            if [[ $expect == flips* ]]; then
+                # More captures at uneven moments while the pictures take turns.
+                local n
+                for n in 1 2 3 4 5 6 7 8; do
+                    sleep "0.$((n * 37 % 10))"
+                    screendump "$dir/playing-$n.ppm" || problems+=("no screendump $n")
+                done
+            fi
             echo go >&"$ctlfd"
         else
             problems+=("driver never showed a frame")
@@ -189,7 +218,7 @@ check_scenario() {
             [[ $status == *'"*last error":"Framebuffer is set to an unsupported format"'* ]] ||
                 bad+=("format not refused")
             grep -q '^Unsupported format$' "$log" || bad+=("no 'Unsupported format' line") ;;
-        picture | dump)
+        picture | dump | flips)
             [[ $status == *'"*active":"1,'* ]] || bad+=("not active while playing")
             [[ $expect == *cleared* || $status == *"Taking fbcon. "* ]] || bad+=("console not taken") ;;
         cleared)
@@ -204,6 +233,21 @@ check_scenario() {
     [ -n "$before" ] && [ "$before" = "$after" ] || bad+=("mode '$before' became '$after'")
     local result=""
     case "$expect" in
+    flips*)
+        [[ $status == *",vsync=2,"* ]] || bad+=("pages not flipped (status: no vsync=2)")
+        local quant=dither5 shot torn=0
+        [ "$bpp" = 32 ] && quant=exact8
+        for shot in "$dir"/playing*.ppm; do
+            [ -s "$shot" ] || continue
+            "$build/tests/vm/vm_picture_check" --clip "$work/flip.y4m" --frames 2 --quant $quant \
+                --ppm "$shot" > "$shot.txt" 2>&1 || torn=$((torn + 1))
+        done
+        result="$(ls "$dir"/playing*.ppm 2>/dev/null | wc -l) captures, $torn not one whole picture"
+        [ $torn -eq 0 ] || bad+=("torn or wrong picture")
+        if [ -s "$dir/after.ppm" ]; then
+            "$build/tests/vm/vm_picture_check" --not-black "$dir/after.ppm" >/dev/null ||
+                bad+=("console not repainted after exit")
+        fi ;;
     picture*)
         local quant=dither5
         [ "$bpp" = 32 ] && quant=exact8
