@@ -1,8 +1,10 @@
 #include "platform/virtual_framebuffers.h"
 
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 
 #include <cerrno>
+#include <string>
 #include <vector>
 
 namespace platform {
@@ -155,6 +157,93 @@ TEST_F(VirtualFramebuffersTest, KeepsConsoleState) {
     devices.set_console(-1);
     EXPECT_EQ(devices.console_framebuffer(), -1);
     EXPECT_EQ(devices.log().back(), "console framebuffer");
+}
+
+// A clock the test moves: the device's sleep jumps it to the time asked for.
+struct HandClock {
+    uint64_t now = 0;
+    std::vector<uint64_t> sleeps;
+    void install(VirtualFramebuffers& devices) {
+        devices.set_clock([this] { return now; },
+                          [this](uint64_t until) {
+                              sleeps.push_back(until);
+                              now = until;
+                          });
+    }
+};
+
+TEST(VirtualVblank, ComesAtTheRefreshRateOfTheModesTimings) {
+    VirtualFramebuffers devices;
+    ASSERT_EQ(devices.add("64x48x16"), 0);
+    // The default timings: about 60 Hz whatever the size.
+    EXPECT_NEAR(static_cast<double>(vblank_period_ps(devices.device(0).var)), 1e12 / 60, 1e6);
+
+    fb_var_screeninfo& var = devices.device(0).var;
+    var.left_margin = var.right_margin = var.upper_margin = var.lower_margin = 0;
+    var.hsync_len = 36;  // 100 x 100 pixels a frame
+    var.vsync_len = 52;
+    var.pixclock = 2000000;  // 2 us a pixel: a blank every 20 ms
+    HandClock clock;
+    clock.install(devices);
+    const int fd = devices.open("/dev/fb0", 2);
+    uint32_t pipe = 0;
+    const struct {
+        uint64_t now;
+        uint64_t wakes;
+    } cases[] = {
+        {1000005, 1020000},
+        {1020000, 1040000},  // at a blank, the next one
+        {1039999, 1040000},
+        {0, 20000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.now);
+        clock.now = c.now;
+        EXPECT_EQ(devices.ioctl(fd, FBIO_WAITFORVSYNC, &pipe), 0);
+        EXPECT_EQ(clock.now, c.wakes);
+    }
+    EXPECT_EQ(devices.log().back(), "ioctl FBIO_WAITFORVSYNC");
+
+    clock.sleeps.clear();
+    pipe = 1;
+    EXPECT_EQ(devices.ioctl(fd, FBIO_WAITFORVSYNC, &pipe), -1) << "one display pipe only";
+    EXPECT_EQ(errno, ENODEV);
+    pipe = 0;
+    var.pixclock = 0;
+    EXPECT_EQ(devices.ioctl(fd, FBIO_WAITFORVSYNC, &pipe), -1) << "no timings, no blank";
+    EXPECT_EQ(errno, ENOTTY);
+    EXPECT_TRUE(clock.sleeps.empty());
+}
+
+TEST(VirtualPan, MovesTheShownWindowWithinTheVirtualScreen) {
+    VirtualFramebuffers devices;
+    ASSERT_EQ(devices.add("8x4x16,vyres=8"), 0);
+    const int fd = devices.open("/dev/fb0", 2);
+    VirtualDevice& device = devices.device(0);
+    const struct {
+        uint32_t ypanstep;
+        uint32_t xoffset, yoffset;
+        bool accepted;
+    } cases[] = {
+        {1, 0, 4, true},  {1, 0, 0, true},  {1, 0, 3, true},
+        {1, 0, 5, false},  // past the virtual height
+        {1, 1, 0, false},  // no horizontal panning
+        {2, 0, 3, false},  // between steps
+        {2, 0, 4, true},  {0, 0, 4, false}, {0, 0, 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.ypanstep) + " " + std::to_string(c.yoffset));
+        device.fix.ypanstep = c.ypanstep;
+        const uint32_t before = device.var.yoffset;
+        fb_var_screeninfo pan = device.var;
+        pan.xoffset = c.xoffset;
+        pan.yoffset = c.yoffset;
+        EXPECT_EQ(devices.ioctl(fd, FBIOPAN_DISPLAY, &pan), c.accepted ? 0 : -1);
+        EXPECT_EQ(device.var.yoffset, c.accepted ? c.yoffset : before);
+        EXPECT_EQ(devices.log().back(), "ioctl FBIOPAN_DISPLAY " + std::to_string(c.yoffset) +
+                                            (c.accepted ? "" : " failed"));
+    }
+    EXPECT_EQ(device.var.yres_virtual, 8u) << "a pan changes no mode";
 }
 
 }  // namespace

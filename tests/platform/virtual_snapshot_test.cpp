@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -79,6 +80,27 @@ TEST(VirtualSnapshot, ShowsOnlyTheVisibleScreenOfTheLastMappedDevice) {
     EXPECT_EQ(image.height, 2u);
     EXPECT_EQ(image.pixels, std::vector<uint8_t>(12, 0));
     EXPECT_EQ(access((path + ".tmp" + std::to_string(getpid())).c_str(), F_OK), -1);
+}
+
+TEST(VirtualSnapshot, ShowsThePanRowsOfThePageDisplayed) {
+    VirtualFramebuffers devices;
+    ASSERT_EQ(devices.add("2x2x32,vyres=4"), 0);
+    const int fd = devices.open("/dev/fb0", 2);
+    auto* screen = static_cast<uint8_t*>(devices.map_shared(fd, 32));
+    std::memset(screen + 16, 0xff, 16);  // page 1 white, page 0 black
+    std::string path = temp_path("panned");
+    for (uint32_t yoffset : {2u, 0u}) {
+        SCOPED_TRACE(yoffset);
+        fb_var_screeninfo pan = devices.device(0).var;
+        pan.yoffset = yoffset;
+        ASSERT_EQ(devices.ioctl(fd, FBIOPAN_DISPLAY, &pan), 0);
+        ASSERT_EQ(devices.write_snapshot(path.c_str()), 0);
+        RgbImage image;
+        ASSERT_TRUE(read_rgb_png(path, &image));
+        EXPECT_EQ(image.height, 2u);
+        EXPECT_EQ(image.pixels, std::vector<uint8_t>(12, yoffset ? 0xff : 0));
+    }
+    std::remove(path.c_str());
 }
 
 TEST(VirtualSnapshot, ReportsAnUnwritablePath) {
