@@ -9,6 +9,7 @@
 #include "driver/render_config.h"
 #include "driver_test_support.h"
 #include "fbdev/device_settings.h"
+#include "fbdev/vsync.h"
 #include "runtime/runtime_api.h"
 
 namespace {
@@ -33,6 +34,7 @@ class SettingsTest : public ::testing::Test {
         device_setting.clear();
         fb_index_setting = -1;
         output_media_item_reconnect_at = 12345;
+        change_vsync_setting(vsync_off);
     }
     void TearDown() override { output_on_reset_media_item = nullptr; }
 
@@ -152,6 +154,7 @@ TEST_F(SettingsTest, LiveChangesThatRestart) {
         {"device", "/dev/fb1", true},  // always, even unchanged
         {"device", "", true},
         {"autostart item", "1", false},
+        {"vsync", "2", false},  // the framebuffer may reopen; the item goes on
         {"realtime process", "1", false},
         {"unknown", "1", false},
     };
@@ -187,6 +190,40 @@ TEST_F(SettingsTest, LiveValuesTakeEffect) {
     driver_on_set(nullptr, "lock memory", "1");
     EXPECT_FALSE(vexa_run_as_realtime);
     EXPECT_FALSE(vexa_do_mlock);
+}
+
+TEST_F(SettingsTest, VsyncIsZeroOneOrTwoFromFileAndLive) {
+    const struct {
+        const char* line;
+        int setting;
+        const char* warning;
+    } cases[] = {
+        {"vsync=1", 1, ""},
+        {"VSync=2", 2, ""},
+        {"vsync=0", 0, ""},
+        {"vsync=3", 1, "WARNING: vsync=3 is not 0, 1 or 2; keeping 1\n"},
+        {"vsync=-1", 1, "WARNING: vsync=-1 is not 0, 1 or 2; keeping 1\n"},
+        {"vsync=on", 1, "WARNING: vsync=on is not 0, 1 or 2; keeping 1\n"},
+        {"vsync=2x", 1, "WARNING: vsync=2x is not 0, 1 or 2; keeping 1\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        for (bool live : {false, true}) {
+            SetUp();
+            change_vsync_setting(vsync_wait);
+            driver_test::StderrCapture capture;
+            if (live) {
+                const std::string line = c.line;
+                const size_t equals = line.find('=');
+                driver_on_set(nullptr, line.substr(0, equals).c_str(), line.substr(equals + 1));
+            } else {
+                EXPECT_EQ(0, load(std::string(c.line) + "\n"));
+            }
+            EXPECT_EQ(c.warning, capture.text());
+            EXPECT_EQ(c.setting, vsync_setting);
+            EXPECT_FALSE(restart_flag);
+        }
+    }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "fbdev/fbdev_state.h"
+#include "fbdev/vsync.h"
 #include "runtime/comm_packet.h"
 #include "runtime/runtime_api.h"
 
@@ -24,11 +25,15 @@ class StatusReportTest : public ::testing::Test {
         fbdev_last_notes.clear();
         output_play_dropped_frames = 0;
         fbcon_lockout = 0;
+        vsync_setting = vsync_off;
+        fbdev_vsync = vsync_off;
         status_texts = shm_status() + mem_status() + cpu_status();
     }
     void TearDown() override {
         fbdev_fd = -1;
         fbdev_map = nullptr;
+        vsync_setting = vsync_off;
+        fbdev_vsync = vsync_off;
     }
 
     // Pretends a 1024x768 5:6:5 device is open and mapped.
@@ -115,6 +120,36 @@ TEST_F(StatusReportTest, ActivityText) {
         fbdev_var.left_margin = c.htotal_extra;
         fbdev_var.upper_margin = c.vtotal_extra;
         expect_active(report(), c.expected);
+    }
+}
+
+// Asked for, the way in force and what waiting costs follow the resolution; not asked for, nothing.
+TEST_F(StatusReportTest, TearFreeOutputInForceAndItsCost) {
+    const struct {
+        const char* name;
+        int setting;
+        int in_force;
+        uint64_t calls;
+        uint64_t call_us;
+        const char* suffix;
+    } cases[] = {
+        {"off", vsync_off, vsync_off, 0, 0, ""},
+        {"no wait yet", vsync_wait, vsync_wait, 0, 0, ",vsync=1,vwaits=0,vwait=0.00"},
+        {"flip fell back to waiting", vsync_flip, vsync_wait, 4, 10000,
+         ",vsync=1,vwaits=4,vwait=2.50"},
+        {"wait fell back to none", vsync_wait, vsync_off, 1, 3, ",vsync=0,vwaits=1,vwait=0.00"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        open_rgb565();
+        vsync_setting = c.setting;
+        fbdev_vsync = c.in_force;
+        fbdev_vsync_calls = c.calls;
+        fbdev_vsync_call_us = c.call_us;
+        expect_active(
+            report(),
+            std::string("1,bpp=16,argbw=0:5:6:5,argbp=0:11:5:0,efd=0,res=1024x768") + c.suffix);
     }
 }
 
