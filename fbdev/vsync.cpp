@@ -105,6 +105,12 @@ void choose_vsync_mode() {
     }
     // The first frame goes to the page not shown now.
     hidden_page = fbdev_var.yoffset >= fbdev_var.yres ? 0 : 1;
+    // A frame smaller than the screen leaves the rest of each page as it was: both pages start as
+    // the one shown, or what lies around the picture would flicker between them.
+    const uint64_t line = fbdev_fix.line_length;
+    std::memmove(fbdev_map + static_cast<uint64_t>(hidden_page) * fbdev_var.yres * line,
+                 fbdev_map + static_cast<uint64_t>(fbdev_var.yoffset) * line,
+                 static_cast<uint64_t>(fbdev_var.yres) * line);
 }
 
 uint8_t* vsync_draw_target(uint32_t* rows) {

@@ -4,6 +4,7 @@
 
 #include <sys/ioctl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -67,6 +68,22 @@ TEST_F(FbdevTest, OpenDecidesWhatTheDeviceAllows) {
             EXPECT_EQ(fbdev_last_notes.substr(fbdev_last_notes.size() - 15), "\nNo page flip. ");
         }
         close_device();
+    }
+}
+
+// What lies around a picture smaller than the screen stays put from one page to the other.
+TEST_F(FbdevTest, FlippingStartsWithBothPagesAsTheOneShown) {
+    for (uint32_t shown : {0u, 8u}) {
+        SCOPED_TRACE(shown);
+        fresh();
+        add("16x8x16,vyres=16");
+        std::vector<uint8_t>& memory = devices.device(0).memory;
+        std::fill(memory.begin(), memory.begin() + 256, 0x11);
+        std::fill(memory.begin() + 256, memory.end(), 0x22);
+        devices.device(0).var.yoffset = shown;
+        change_vsync_setting(vsync_flip);
+        ASSERT_EQ(open_device(16, 8), 0);
+        EXPECT_EQ(memory, std::vector<uint8_t>(512, shown == 0 ? 0x11 : 0x22));
     }
 }
 
