@@ -138,6 +138,9 @@ void vsync_before_draw() {
 
 bool vsync_after_draw() {
     if (fbdev_vsync != vsync_flip) return true;
+    // DRM emulations pass writes on in batches, long after the pan: the page would show stale.
+    // Its result does not matter: a device without batches has nothing to flush.
+    platform::seam().flush(fbdev_fd);
     fb_var_screeninfo pan = fbdev_var;
     pan.yoffset = hidden_page * fbdev_var.yres;
     if (timed_ioctl(FBIOPAN_DISPLAY, &pan) == 0) {

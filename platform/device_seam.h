@@ -19,6 +19,10 @@ class DeviceSeam {
     virtual int ioctl(int fd, unsigned long request, void* arg) = 0;
     virtual void* map_shared(int fd, size_t length) = 0;  // read-write, offset 0; null on failure
     virtual int unmap(void* addr, size_t length) = 0;
+    // Hands what was written through the mapping on to the display now (fsync). Devices that
+    // pass writes on later, in batches (deferred I/O), would otherwise show a page before its
+    // picture arrived; the others have nothing to do, and may say so with an error.
+    virtual int flush(int fd) = 0;
 
     // sysfs graphics class: directory listing, links, attribute files.
     virtual void* opendir(const char* path) = 0;  // null on failure

@@ -33,6 +33,7 @@ class KernelSeam : public DeviceSeam {
         return addr == MAP_FAILED ? nullptr : addr;
     }
     int unmap(void* addr, size_t length) override { return ::munmap(addr, length); }
+    int flush(int fd) override { return ::fsync(fd); }
 
     void* opendir(const char* path) override { return ::opendir(path); }
     const char* readdir(void* dir) override {

@@ -362,6 +362,12 @@ int VirtualFramebuffers::unmap(void* addr, size_t length) {
     return record("unmap", 0, number, detail);
 }
 
+int VirtualFramebuffers::flush(int fd) {
+    int number = device_of_fd(fd);
+    // Writes reach the emulated screen at once: nothing waits to be handed on.
+    return record("flush", number < 0 ? EBADF : 0, number);
+}
+
 void* VirtualFramebuffers::opendir(const char* path) {
     std::string call = std::string("opendir ") + (path ? path : "(null)");
     if (!path || std::strcmp(path, kGraphicsClass) != 0) {

@@ -11,7 +11,7 @@
 //   "ioctl FBIOGET_VSCREENINFO" "ioctl FBIOGET_FSCREENINFO" "ioctl FBIOPUT_VSCREENINFO"
 //   "ioctl FBIOGETCMAP"        "ioctl FBIOPUTCMAP"        "ioctl FBIOBLANK"   "ioctl 0x<hex>"
 //   "ioctl FBIO_WAITFORVSYNC"  "ioctl FBIOPAN_DISPLAY <yoffset>"
-//   "map <length>"             "unmap"
+//   "map <length>"             "unmap"                    "flush"
 //   "opendir <path>"           "readdir"                  "closedir"
 //   "readlink <path>"          "read <path>"
 //   "console framebuffer"      "console graphics"         "console text"
@@ -121,6 +121,7 @@ class VirtualFramebuffers : public DeviceSeam {
     int ioctl(int fd, unsigned long request, void* arg) override;
     void* map_shared(int fd, size_t length) override;
     int unmap(void* addr, size_t length) override;
+    int flush(int fd) override;
     void* opendir(const char* path) override;
     const char* readdir(void* dir) override;
     int closedir(void* dir) override;

@@ -101,6 +101,8 @@ class TearFreeTest : public ::testing::Test {
                 event = "wait" + call.substr(23);
             } else if (call.rfind("ioctl FBIOPAN_DISPLAY", 0) == 0) {
                 event = "pan" + call.substr(21);
+            } else if (call == "flush") {
+                event = call;
             } else {
                 return;
             }
@@ -177,8 +179,9 @@ TEST_F(TearFreeTest, WaitThenDrawOrDrawIntoTheHiddenPageThenPanToIt) {
          "64x48x16,vyres=96",
          vsync_flip,
          nullptr,
-         {"pan 48: shows red, hidden black", "pan 0: shows white, hidden red",
-          "pan 48: shows red, hidden white"}},
+         {"flush: shows black, hidden red", "pan 48: shows red, hidden black",
+          "flush: shows red, hidden white", "pan 0: shows white, hidden red",
+          "flush: shows white, hidden red", "pan 48: shows red, hidden white"}},
         {"flip on one page waits instead",
          "64x48x16,vyres=95",
          vsync_flip,
@@ -193,7 +196,8 @@ TEST_F(TearFreeTest, WaitThenDrawOrDrawIntoTheHiddenPageThenPanToIt) {
          "64x48x16,vyres=96",
          vsync_flip,
          [](platform::VirtualFramebuffers& d) { d.fail_ioctl(FBIOPAN_DISPLAY, EINVAL, 1); },
-         {"pan 48: shows red, hidden black", "pan 0 failed: shows red, hidden white",
+         {"flush: shows black, hidden red", "pan 48: shows red, hidden black",
+          "flush: shows red, hidden white", "pan 0 failed: shows red, hidden white",
           "wait: shows red, hidden white", "wait: shows white, hidden white"}},
     };
     for (const auto& c : cases) {
@@ -256,7 +260,8 @@ TEST_F(TearFreeTest, LiveChangesReopenOnlyWhenPagesComeOrGoAndTheItemPlaysOn) {
     const std::string err = play(frames);
     std::vector<std::string> calls;
     for (const std::string& event : events) calls.push_back(event.substr(0, event.find(':')));
-    EXPECT_EQ(calls, (std::vector<std::string>{"wait", "wait", "pan 48", "pan 0"}));
+    EXPECT_EQ(calls,
+              (std::vector<std::string>{"wait", "wait", "flush", "pan 48", "flush", "pan 0"}));
     EXPECT_EQ(log_count("open /dev/fb0"), 3) << "reopened when flipping starts and stops";
     EXPECT_EQ(vexa_script_counts_get().delivered, 8u) << "the item was not restarted";
     EXPECT_EQ(resets, 1) << "only the item's own end";

@@ -107,6 +107,9 @@ TEST_F(VirtualFramebuffersTest, MapsTheScreenMemoryWithinItsSize) {
     EXPECT_EQ(devices.unmap(screen, 64), -1) << "already unmapped";
     EXPECT_EQ(devices.log()[3], "map 64");
     EXPECT_EQ(devices.log()[5], "unmap");
+    EXPECT_EQ(devices.flush(fd), 0) << "writes are on the screen already";
+    EXPECT_EQ(devices.flush(fd + 1), -1);
+    EXPECT_EQ(errno, EBADF);
 }
 
 TEST_F(VirtualFramebuffersTest, RefusesAModeTheMemoryCannotHold) {

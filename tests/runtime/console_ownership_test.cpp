@@ -17,6 +17,7 @@ class ConsoleSeam : public platform::DeviceSeam {
     int ioctl(int, unsigned long, void*) override { return -1; }
     void* map_shared(int, size_t) override { return nullptr; }
     int unmap(void*, size_t) override { return -1; }
+    int flush(int) override { return -1; }
     void* opendir(const char*) override { return nullptr; }
     const char* readdir(void*) override { return nullptr; }
     int closedir(void*) override { return -1; }
