@@ -14,8 +14,10 @@
 #include <vector>
 
 #include "driver/display_loop.h"
-#include "driver/driver_hooks.h"
 #include "driver/driver_settings.h"
+#include "driver/hook_table.h"
+#include "driver/media_hooks.h"
+#include "driver/show_frame.h"
 #include "driver_test_support.h"
 #include "fbdev/fbdev_state.h"
 #include "fbdev/vsync.h"
@@ -23,7 +25,7 @@
 #include "runtime/access_cache.h"
 #include "runtime/runtime_api.h"
 #include "runtime/runtime_internal.h"
-#include "runtime/scripted_item.h"
+#include "test_build/scripted_item.h"
 
 namespace {
 

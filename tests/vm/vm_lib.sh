@@ -219,6 +219,13 @@ check_scenario() {
             [[ $status == *'"*last error":"Framebuffer is set to an unsupported format"'* ]] ||
                 bad+=("format not refused")
             grep -q '^Unsupported format$' "$log" || bad+=("no 'Unsupported format' line") ;;
+        fallback)
+            [[ $status == *'"*active":"1,'* ]] || bad+=("not active while playing")
+            [[ $status == *",vsync=0,"* ]] || bad+=("status does not show vsync=0 in force")
+            [[ $status == *"No page flip. No vsync wait. "* ]] || bad+=("no fall-back notes")
+            grep -q '^WARNING: Cannot flip pages, ' "$log" || bad+=("no page flip warning")
+            grep -q '^WARNING: Cannot wait for the vertical blank, ' "$log" ||
+                bad+=("no vsync wait warning") ;;
         picture | dump | flips)
             [[ $status == *'"*active":"1,'* ]] || bad+=("not active while playing")
             [[ $expect == *cleared* || $status == *"Taking fbcon. "* ]] || bad+=("console not taken") ;;
@@ -245,6 +252,9 @@ check_scenario() {
         done
         result="$(ls "$dir"/playing*.ppm 2>/dev/null | wc -l) captures, $torn not one whole picture"
         [ $torn -eq 0 ] || bad+=("torn or wrong picture")
+        # Only a display that follows the pan shows both pictures.
+        cat "$dir"/playing*.ppm.txt 2>/dev/null | grep -q '^frame 0:' &&
+            cat "$dir"/playing*.ppm.txt | grep -q '^frame 1:' || bad+=("one picture never shown")
         if [ -s "$dir/after.ppm" ]; then
             "$build/tests/vm/vm_picture_check" --not-black "$dir/after.ppm" >/dev/null ||
                 bad+=("console not repainted after exit")
