@@ -127,6 +127,8 @@ run_scenario() {
     scenario_note=""
     mkdir -p "$dir"
     cp -a "$work/base" "$dir/root"
+    # The alternating clip is large; only the scenarios that play it carry it.
+    [[ $envs == *flip.conf* ]] || rm -f "$dir/root/vexa/flip.y4m"
     {
         echo "MODULES='$modules'"
         local kv
