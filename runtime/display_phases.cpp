@@ -110,7 +110,17 @@ int output_driver_display_phase_av_common_send_frame_requests() {
             m.source_done = true;
             break;
         }
+        m.in_fill = true;
         fill_status status = m.source->fill(slot, m.next_index);
+        m.in_fill = false;
+        if (m.close_pending || m.free_pending) {
+            // A request served inside the fill reset the item.
+            const bool free_queue = m.free_pending;
+            m.free_pending = false;
+            media_source_close();
+            if (free_queue) media_queue_free();
+            return 1;
+        }
         if (status == fill_status::pending) {
             m.filling = slot;
             break;
@@ -122,7 +132,8 @@ int output_driver_display_phase_av_common_send_frame_requests() {
         }
         slot->state = vexa_frame_slot::use::filled;
         slot->index = m.next_index++;
-        slot->due_us = due_time(slot->index);
+        slot->due_us =
+            m.source->format().timestamped ? m.start_us + slot->time_us : due_time(slot->index);
     }
     if (limit_reached()) m.source_done = true;
     return 0;

@@ -19,6 +19,7 @@ struct vexa_frame_slot {
 
     uint64_t index = 0;  // frame number within the item
     uint64_t due_us = 0;
+    uint64_t time_us = 0;  // a timestamped source's time for this frame, from the item's start
 
     // Faults a scripted item may ask for.
     bool fail_scanline = false, fail_header = false, fail_references = false,

@@ -30,6 +30,21 @@ bool parse_size(const std::string& text, uint32_t* w, uint32_t* h) {
     return true;
 }
 
+// Seconds with up to six decimals, as microseconds; 0 is allowed (the start).
+bool parse_seconds(const std::string& text, uint64_t* us) {
+    const size_t dot = text.find('.');
+    const std::string whole = text.substr(0, dot);
+    std::string fraction = dot == std::string::npos ? "" : text.substr(dot + 1);
+    if (whole.empty() || whole.size() > 9 || fraction.size() > 6 ||
+        (dot != std::string::npos && fraction.empty()))
+        return false;
+    for (char c : whole + fraction)
+        if (c < '0' || c > '9') return false;
+    fraction.resize(6, '0');
+    *us = std::stoull(whole) * 1000000 + std::stoull(fraction);
+    return true;
+}
+
 bool parse_option(const std::string& opt, item_description* s, std::string* error) {
     auto bad = [&](const char* what) {
         *error = std::string("bad ") + what + " '" + opt + "'";
@@ -74,6 +89,18 @@ bool parse_option(const std::string& opt, item_description* s, std::string* erro
     if (opt.rfind("field=", 0) == 0) return bad("field");
     if (opt.rfind("frames=", 0) == 0) {
         if (!parse_positive(opt.substr(7), UINT64_MAX, &s->frames)) return bad("frame count");
+        return true;
+    }
+    if (opt == "loop") {
+        s->loop = true;
+        return true;
+    }
+    if (opt.rfind("size=", 0) == 0) {
+        if (!parse_size(opt.substr(5), &s->scale_width, &s->scale_height)) return bad("size");
+        return true;
+    }
+    if (opt.rfind("start=", 0) == 0) {
+        if (!parse_seconds(opt.substr(6), &s->start_us)) return bad("start");
         return true;
     }
     if (parse_size(opt, &s->width, &s->height)) {
@@ -130,6 +157,10 @@ int item_description_parse(const std::string& item, item_description* out, std::
     }
     if (s.type == item_description::kind::stream && (s.size_given || s.chroma_given)) {
         *error = "size and chroma of a stream come from its header";
+        return -1;
+    }
+    if (s.type != item_description::kind::stream && (s.loop || s.start_us || s.scale_width)) {
+        *error = "loop, start= and size= are for video files and streams";
         return -1;
     }
     *out = s;

@@ -1,5 +1,5 @@
-// The text of a media item: "pattern:NAME[,opt...]" or a YUV4MPEG2 path followed by the same
-// options after a comma.
+// The text of a media item: "pattern:NAME[,opt...]", or a path or URL (a YUV4MPEG2 stream, or a
+// video file or stream) followed by the same options after a comma.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +17,10 @@ struct item_description {
     bool chroma_given = false;
     uint8_t field_flags = 0;
     uint64_t frames = 0;  // 0: no limit
+    // Video files and streams only.
+    bool loop = false;                           // replay from the start, without a break
+    uint64_t start_us = 0;                       // where play begins
+    uint32_t scale_width = 0, scale_height = 0;  // size=WxH: every picture scaled to it
 };
 
 // 0 on success; -1 with a short reason in *error.

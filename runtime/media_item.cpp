@@ -94,6 +94,7 @@ int output_media_item_default_get_context_phase() {
     if (!m.source) return 1;
     if (media_phase_fails(m.started_item, media_phase_point::context)) return 1;
     const source_format& f = m.source->format();
+    yuv_coefficients_select(f.colour);
     m.context = output_media_item_context_state{};
     m.context.rate_num = f.rate_num;
     m.context.rate_den = f.rate_den;

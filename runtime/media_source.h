@@ -1,10 +1,11 @@
-// A media item's source of frames: generated patterns, YUV4MPEG2 streams, or any kind registered
-// in runtime/media_source_registry.h.
+// A media item's source of frames: generated patterns, YUV4MPEG2 streams, video files and streams
+// through the FFmpeg libraries, or any kind registered in runtime/media_source_registry.h.
 #pragma once
 
 #include <cstdint>
 
 #include "runtime/frame_layout.h"
+#include "runtime/yuv_coefficients.h"
 
 struct vexa_frame_slot;
 
@@ -15,6 +16,8 @@ struct source_format {
     uint64_t frame_limit = 0;  // 0: until the source ends
     bool paced = true;         // false: frames are due as soon as they exist
     bool skippable = false;    // late frames can be skipped without producing them
+    bool timestamped = false;  // each frame carries its own time (vexa_frame_slot::time_us)
+    colour_signal colour;      // what the runtime's colour tables follow while the item plays
 };
 
 enum class fill_status {

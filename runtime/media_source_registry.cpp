@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "runtime/ffmpeg_module.h"
 #include "runtime/item_description.h"
 #include "runtime/pattern_source.h"
 #include "runtime/y4m_source.h"
@@ -30,10 +31,24 @@ std::unique_ptr<media_source> open_pattern(const std::string& item, open_outcome
     return source;
 }
 
+std::unique_ptr<media_source> open_video(const std::string& item, open_outcome* outcome) {
+    *outcome = open_outcome::broken;
+    item_description spec;
+    if (!describe(item, &spec)) return nullptr;
+    return video_item_open(spec, outcome);
+}
+
+// Paths: a video file, or a YUV4MPEG2 stream (a FIFO among them).
 std::unique_ptr<media_source> open_stream(const std::string& item, open_outcome* outcome) {
     *outcome = open_outcome::broken;
     item_description spec;
     if (!describe(item, &spec)) return nullptr;
+    if (item_is_video_file(spec)) return video_item_open(spec, outcome);
+    if (spec.loop || spec.start_us || spec.scale_width) {
+        std::fprintf(stderr, "y4m: %s: loop, start= and size= need a video file\n",
+                     spec.name.c_str());
+        return nullptr;
+    }
     std::string error;
     std::unique_ptr<media_source> source = y4m_source_open(spec, outcome, &error);
     if (!source && *outcome == open_outcome::broken)
@@ -42,10 +57,15 @@ std::unique_ptr<media_source> open_stream(const std::string& item, open_outcome*
 }
 
 std::vector<media_source_kind>& kinds() {
-    static std::vector<media_source_kind> list{
-        {"pattern:", open_pattern},
-        {"", open_stream},
-    };
+    static std::vector<media_source_kind> list = [] {
+        std::vector<media_source_kind> l{
+            {"pattern:", open_pattern},
+            {"", open_stream},
+        };
+        for (const char* const* scheme = kVideoUrlSchemes; *scheme; ++scheme)
+            l.push_back({*scheme, open_video});
+        return l;
+    }();
     return list;
 }
 }  // namespace

@@ -30,6 +30,10 @@ uint64_t vexa_next_frame_id() {
 
 void media_queue_free() {
     media_state& m = media();
+    if (m.in_fill) {
+        m.free_pending = true;
+        return;
+    }
     for (vexa_frame_slot* slot : m.slots) {
         if (slot->state == vexa_frame_slot::use::delivered) {
             slot->orphan = true;
@@ -45,6 +49,11 @@ void media_queue_free() {
 
 void media_source_close() {
     media_state& m = media();
+    if (m.in_fill) {
+        m.close_pending = true;
+        return;
+    }
+    m.close_pending = false;
     m.source.reset();
     m.filling = nullptr;
     for (vexa_frame_slot* slot : m.slots)

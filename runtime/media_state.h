@@ -34,6 +34,12 @@ struct media_state {
     uint32_t rate = 30, rate_den = 1;
     uint64_t sequence = 0;
 
+    // A source may serve the control socket from inside a fill (a network read that waits); a
+    // request that resets the item then must not free the source or the slot under it. Closing
+    // and freeing wait until the fill returns.
+    bool in_fill = false;
+    bool close_pending = false, free_pending = false;
+
     // Counts for the scripted item's checks.
     uint64_t delivered = 0, discarded = 0, connects = 0;
 };

@@ -88,10 +88,14 @@ int y4m_parse_header(const std::string& line, y4m_format* out, std::string* erro
                     return -1;
                 }
                 break;
+            case 'X':
+                // The one extension that changes the picture: the samples' range.
+                if (value == "COLORRANGE=FULL") f.full_range = true;
+                if (value == "COLORRANGE=LIMITED") f.full_range = false;
+                break;
             case 'I':
             case 'A':
-            case 'X':
-                // Interlacing, aspect and comments do not change how frames are read.
+                // Interlacing and aspect do not change how frames are read.
                 break;
             default:
                 *error = "unknown header field '" + t[i] + "'";

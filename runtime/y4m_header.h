@@ -9,6 +9,7 @@ struct y4m_format {
     uint8_t h_factor = 2, v_factor = 2;   // chroma subsampling; 4:2:0 unless C says otherwise
     bool mono = false;                    // Y only in the stream; chroma shown as 128
     uint32_t rate_num = 0, rate_den = 0;  // 0/0 when the header names no rate
+    bool full_range = false;              // XCOLORRANGE=FULL
 };
 
 // Longest stream header line accepted, and longest frame header line.

@@ -47,6 +47,7 @@ class y4m_source : public media_source {
         format_.rate_num = spec.fps_given ? spec.fps_num : f.rate_num ? f.rate_num : 30;
         format_.rate_den = spec.fps_given ? spec.fps_den : f.rate_num ? f.rate_den : 1;
         format_.frame_limit = spec.frames;
+        format_.colour.full_range = f.full_range;
     }
     ~y4m_source() override { ::close(fd_); }
 
