@@ -132,6 +132,11 @@ int output_driver_display_phase_av_common_send_frame_requests() {
         }
         slot->state = vexa_frame_slot::use::filled;
         slot->index = m.next_index++;
+        if (m.source->format().timestamped && slot->index == 0) {
+            // The item's clock starts with its first picture: opening and the decoder's
+            // start-up must not make the first frames late.
+            m.start_us = monotonic_clock_us() - slot->time_us;
+        }
         slot->due_us =
             m.source->format().timestamped ? m.start_us + slot->time_us : due_time(slot->index);
     }

@@ -81,7 +81,9 @@ bool item_is_video_file(const item_description& spec) {
     char magic[9] = {};
     const size_t got = std::fread(magic, 1, sizeof magic, f);
     std::fclose(f);
-    return got == sizeof magic && std::memcmp(magic, "YUV4MPEG2", sizeof magic) != 0;
+    // Anything that does not begin like a YUV4MPEG2 stream; an empty file is told so by that
+    // source.
+    return got > 0 && std::memcmp(magic, "YUV4MPEG2", got) != 0;
 }
 
 const char* const kVideoUrlSchemes[] = {"http://", "https://", "rtsp://", "rtsps://",

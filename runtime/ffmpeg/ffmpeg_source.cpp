@@ -27,6 +27,8 @@ constexpr uint64_t kServeEveryUs = 20000;
 // A jump in the timestamps larger than this is a break in the stream, not a long frame.
 constexpr uint64_t kLargestStepUs = 10000000;
 constexpr AVRational kMicroseconds = {1, 1000000};
+// Decoding errors in a row, with no picture between them, after which the item ends.
+constexpr int kErrorsInRow = 100;
 
 uint64_t real_us() {
     timespec ts{};
@@ -132,6 +134,7 @@ class ffmpeg_source : public media_source {
             if (host_->abandoned()) return fill_status::pending;
             int r = avcodec_receive_frame(decoder_, frame_);
             if (r == 0) {
+                errors_in_row_ = 0;
                 fill_status s = deliver(slot);
                 av_frame_unref(frame_);
                 if (s == fill_status::pending) continue;  // before the start: not shown
@@ -143,7 +146,11 @@ class ffmpeg_source : public media_source {
                     std::fprintf(stderr, "video: %s: no picture to show\n", name_.c_str());
                 return fill_status::end;
             }
+            // Threaded decoders tell of damaged data here, a picture later; the decoder goes on
+            // with the next picture, unless nothing but errors come.
             if (r != AVERROR(EAGAIN)) {
+                note_damage();
+                if (++errors_in_row_ < kErrorsInRow) continue;
                 std::fprintf(stderr, "video: %s: decoding failed: %s\n", name_.c_str(),
                              av_text(r).c_str());
                 return fill_status::failed;
@@ -335,6 +342,7 @@ class ffmpeg_source : public media_source {
     bool draining_ = false;
     bool closing_ = false;
     bool damage_told_ = false;
+    int errors_in_row_ = 0;
     uint64_t deadline_us_ = 0, next_serve_us_ = 0;
 
     // Timeline: a pass is one play from the start; loops add passes end to end.
