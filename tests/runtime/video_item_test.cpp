@@ -32,7 +32,7 @@ TEST_F(VideoTest, ContainersCodecsAndPixelFormatsPlayAsDecoded) {
          "-c:v libx264 -pix_fmt yuv420p -colorspace bt709 -color_primaries bt709 -color_trc bt709",
          "yuv420p", k709},
         {"h264_full.mkv", "68x48", "-c:v libx264 -pix_fmt yuv420p -color_range pc", "yuvj420p",
-         k601full, 0},
+         k601full},
         {"h264_444.mkv", "68x48", "-c:v libx264 -pix_fmt yuv444p", "yuv444p", k601},
         {"vp9.webm", "68x48", "-c:v libvpx-vp9 -pix_fmt yuv420p", "yuv420p", k601},
         {"mpeg2_422.ts", "68x48", "-c:v mpeg2video -pix_fmt yuv422p", "yuv422p", k601},
