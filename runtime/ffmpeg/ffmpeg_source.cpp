@@ -170,9 +170,13 @@ class ffmpeg_source : public media_source {
 
     open_outcome failed_open(const char* what, int code, std::string* error) {
         if (host_->abandoned()) return open_outcome::not_yet;
-        *error = code == AVERROR_EXIT ? std::string(what) + ": no answer in " +
-                                            std::to_string(kOpenTimeoutUs / 1000000) + " s"
-                                      : std::string(what) + ": " + av_text(code);
+        if (code == AVERROR_EXIT)
+            *error = std::string(what) + ": no answer in " +
+                     std::to_string(kOpenTimeoutUs / 1000000) + " s";
+        else if (code == AVERROR_INVALIDDATA)
+            *error = "no video that can be read (invalid or incomplete data)";
+        else
+            *error = std::string(what) + ": " + av_text(code);
         return open_outcome::broken;
     }
 
