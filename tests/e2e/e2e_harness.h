@@ -55,6 +55,9 @@ class Driver {
 // size "WxH", pix_fmt "yuv420p" and the like. Made once per process and cached.
 std::string make_clip(const std::string& source, const std::string& size,
                       const std::string& pix_fmt, int frames);
+// The clip encoded into a video file: args[0] is the file's extension, the rest the encoder's
+// output arguments. Made once per process and cached; "" when the encoder failed.
+std::string encode_clip(const std::string& clip, const std::vector<std::string>& args);
 // True when the encoder is there; the tests that need clips skip without it.
 bool have_encoder();
 

@@ -144,9 +144,16 @@ int Driver::stop(int signal_number, double seconds) {
 
 bool have_encoder() { return access("/usr/bin/ffmpeg", X_OK) == 0; }
 
+namespace {
+const ScratchDir& clip_dir() {
+    static ScratchDir clips;
+    return clips;
+}
+}  // namespace
+
 std::string make_clip(const std::string& source, const std::string& size,
                       const std::string& pix_fmt, int frames) {
-    static ScratchDir clips;
+    const ScratchDir& clips = clip_dir();
     static std::map<std::string, std::string> made;
     std::string key = source + "-" + size + "-" + pix_fmt + "-" + std::to_string(frames);
     auto found = made.find(key);
@@ -162,6 +169,23 @@ std::string make_clip(const std::string& source, const std::string& size,
                        std::to_string(frames), "-pix_fmt", pix_fmt, "-f", "yuv4mpegpipe", path},
                       "/dev/null", clips.file("ffmpeg.log"));
     if (pid < 0 || wait_exit(pid, 60) != 0) return {};
+    made[key] = path;
+    return path;
+}
+
+std::string encode_clip(const std::string& clip, const std::vector<std::string>& args) {
+    static std::map<std::string, std::string> made;
+    std::string key = clip;
+    for (const std::string& a : args) key += " " + a;
+    auto found = made.find(key);
+    if (found != made.end()) return found->second;
+    std::string path = clip_dir().file("video" + std::to_string(made.size()) + args[0]);
+    std::vector<std::string> cmd = {
+        "/usr/bin/ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-i", clip};
+    cmd.insert(cmd.end(), args.begin() + 1, args.end());
+    cmd.push_back(path);
+    pid_t pid = spawn(cmd, "/dev/null", clip_dir().file("ffmpeg.log"));
+    if (pid < 0 || wait_exit(pid, 60) != 0) path.clear();
     made[key] = path;
     return path;
 }

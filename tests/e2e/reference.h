@@ -1,6 +1,6 @@
-// An independent double-precision BT.601 (limited range) picture of a clip, and a comparison of
-// what the driver showed with it, within the error that the driver's fixed-point arithmetic
-// allows.
+// An independent double-precision picture of a clip (BT.601 or BT.709, limited or full range),
+// and a comparison of what the driver showed with it, within the error that the driver's
+// fixed-point arithmetic allows.
 #pragma once
 
 #include <cstdint>
@@ -21,12 +21,22 @@ constexpr Quantisation kExact8{8, 0};
 
 enum class Field { both, even, odd };
 
+// How the clip's samples encode colour: the matrix's luma weights and the range.
+struct Colour {
+    double kr, kb;
+    bool full_range;
+};
+constexpr Colour kBt601{0.299, 0.114, false};
+constexpr Colour kBt709{0.2126, 0.0722, false};
+constexpr Colour kBt601Full{0.299, 0.114, true};
+constexpr Colour kBt709Full{0.2126, 0.0722, true};
+
 // The exact colour of output pixel (x, line), 0..255 per channel (R, G, B), unclamped, taking
 // the luma and chroma samples that the driver takes: chroma sample x / h_factor, chroma line
 // line / v_factor held at the last full chroma line, and in single-field display the line pairs
 // of one field.
 void reference_rgb(const Y4mClip& clip, unsigned frame, unsigned x, unsigned line, Field field,
-                   double rgb[3]);
+                   double rgb[3], const Colour& colour = kBt601);
 
 struct RgbView {
     unsigned width;
@@ -45,6 +55,7 @@ struct Comparison {
 // channel value v shown with n significant bits passes when v >> (8 - n) lies between the
 // truncations of exact - tolerance and exact + dither + tolerance.
 Comparison compare_with_reference(const Y4mClip& clip, unsigned frame, const RgbView& picture,
-                                  Quantisation quant, Field field, unsigned drawn_width = 0);
+                                  Quantisation quant, Field field, unsigned drawn_width = 0,
+                                  const Colour& colour = kBt601);
 
 std::string describe(const Comparison& c);

@@ -6,23 +6,37 @@
 
 namespace {
 
-// BT.601 from its definition: Kr = 0.299, Kb = 0.114; luma 16..235, chroma 16..240.
-constexpr double kKr = 0.299, kKb = 0.114, kKg = 1 - kKr - kKb;
-constexpr double kLuma = 255.0 / 219.0, kChroma = 255.0 / 224.0;
-constexpr double kRedFromV = kChroma * 2 * (1 - kKr);
-constexpr double kBlueFromU = kChroma * 2 * (1 - kKb);
-constexpr double kGreenFromU = -kChroma * 2 * (1 - kKb) * kKb / kKg;
-constexpr double kGreenFromV = -kChroma * 2 * (1 - kKr) * kKr / kKg;
+// The matrix from its definition: luma weights Kr and Kb; limited range puts luma in 16..235 and
+// chroma in 16..240, full range both in 0..255.
+struct Gains {
+    double black, luma, red_from_v, blue_from_u, green_from_u, green_from_v;
+    // What the driver's fixed point may lose against the exact matrix, in 8-bit steps:
+    // - luma: the gain is applied as (gain >> 2) x 2 / 128 (1.15625 instead of 1.16438 in limited
+    //   range, exact in full range);
+    // - chroma: gains are truncated to 1/64 (red, blue) and 1/128 (green) steps, and the blue
+    //   gain is held at 2.0 (instead of 2.0172 for BT.601, 2.1124 for BT.709 in limited range) so
+    //   that no chroma sample leaves a 16-bit lane;
+    // - half a step for float rounding at the boundaries.
+    double luma_loss, red_loss, blue_loss, green_loss;
+};
 
-// What the driver's fixed point may lose against the exact matrix, in 8-bit steps:
-// - luma: the gain 298/256 is applied as (298 >> 2) x 2 / 128 = 1.15625 instead of 1.16438;
-// - chroma: gains are truncated to 1/64 (red, blue) and 1/128 (green) steps, and the blue gain
-//   is held at 2.0 instead of 2.0172 so that no legal sample leaves a 16-bit lane;
-// - half a step for float rounding at the boundaries.
-constexpr double kLumaLoss = kLuma - 148.0 / 128.0;
-constexpr double kRedLoss = 1.0 / 64 + 0.001;
-constexpr double kBlueLoss = 1.0 / 64 + (kBlueFromU - 2.0);
-constexpr double kGreenLoss = 1.0 / 128 + 0.001;
+Gains gains_of(const Colour& c) {
+    const double kg = 1 - c.kr - c.kb;
+    const double chroma = c.full_range ? 1.0 : 255.0 / 224.0;
+    Gains g;
+    g.black = c.full_range ? 0 : 16;
+    g.luma = c.full_range ? 1.0 : 255.0 / 219.0;
+    g.red_from_v = chroma * 2 * (1 - c.kr);
+    g.blue_from_u = chroma * 2 * (1 - c.kb);
+    g.green_from_u = -chroma * 2 * (1 - c.kb) * c.kb / kg;
+    g.green_from_v = -chroma * 2 * (1 - c.kr) * c.kr / kg;
+    g.luma_loss = std::abs(g.luma - ((c.full_range ? 256 : 298) >> 2) * 2 / 128.0);
+    g.red_loss = 1.0 / 64 + 0.001;
+    g.blue_loss = 1.0 / 64 + std::max(0.0, g.blue_from_u - 2.0);
+    g.green_loss = 1.0 / 128 + 0.001;
+    return g;
+}
+
 constexpr double kMargin = 0.5;
 
 struct Lines {
@@ -53,23 +67,25 @@ Samples samples(const Y4mClip& clip, unsigned frame, unsigned x, unsigned line, 
     return {clip.y(frame)[size_t{l.luma} * clip.width + x], clip.u(frame)[c], clip.v(frame)[c]};
 }
 
-void to_rgb(const Samples& s, double rgb[3]) {
-    double y = kLuma * (s.y - 16), u = s.u - 128, v = s.v - 128;
-    rgb[0] = y + kRedFromV * v;
-    rgb[1] = y + kGreenFromU * u + kGreenFromV * v;
-    rgb[2] = y + kBlueFromU * u;
+void to_rgb(const Samples& s, const Gains& g, double rgb[3]) {
+    double y = g.luma * (s.y - g.black), u = s.u - 128, v = s.v - 128;
+    rgb[0] = y + g.red_from_v * v;
+    rgb[1] = y + g.green_from_u * u + g.green_from_v * v;
+    rgb[2] = y + g.blue_from_u * u;
 }
 
 }  // namespace
 
 void reference_rgb(const Y4mClip& clip, unsigned frame, unsigned x, unsigned line, Field field,
-                   double rgb[3]) {
-    to_rgb(samples(clip, frame, x, line, clip.height, field), rgb);
+                   double rgb[3], const Colour& colour) {
+    to_rgb(samples(clip, frame, x, line, clip.height, field), gains_of(colour), rgb);
 }
 
 Comparison compare_with_reference(const Y4mClip& clip, unsigned frame, const RgbView& picture,
-                                  Quantisation quant, Field field, unsigned drawn_width) {
+                                  Quantisation quant, Field field, unsigned drawn_width,
+                                  const Colour& colour) {
     Comparison out;
+    const Gains g = gains_of(colour);
     unsigned width = std::min(clip.width, picture.width);
     unsigned height = std::min(clip.height, picture.height);
     if (drawn_width) width = std::min(width, drawn_width);
@@ -79,11 +95,11 @@ Comparison compare_with_reference(const Y4mClip& clip, unsigned frame, const Rgb
         for (unsigned x = 0; x < width; ++x) {
             Samples s = samples(clip, frame, x, line, height, field);
             double exact[3];
-            to_rgb(s, exact);
-            double luma = kLumaLoss * std::abs(s.y - 16);
+            to_rgb(s, g, exact);
+            double luma = g.luma_loss * std::abs(s.y - g.black);
             double cu = std::abs(s.u - 128), cv = std::abs(s.v - 128);
-            double loss[3] = {luma + kRedLoss * cv, luma + kGreenLoss * (cu + cv),
-                              luma + kBlueLoss * cu};
+            double loss[3] = {luma + g.red_loss * cv, luma + g.green_loss * (cu + cv),
+                              luma + g.blue_loss * cu};
             const uint8_t* shown = picture.pixels + (size_t{line} * picture.width + x) * 3;
             for (int ch = 0; ch < 3; ++ch) {
                 double e = loss[ch] + kMargin;
