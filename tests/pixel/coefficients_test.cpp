@@ -61,39 +61,47 @@ TEST(Coefficients, BlueFirstTableIsTheExchange) {
 }
 
 // Every chroma sample 0..255, in every form that takes a product without doubling it first: the
-// product must be the true one (no lo16 wrap), and so must green's 32-bit sum.
+// product must be the true one (no lo16 wrap), and so must green's 32-bit sum. For the tables of
+// every colour signal an item may declare.
 TEST(Coefficients, NoChromaSampleWrapsWithTheStandardTables) {
-    for (const yuv_to_rgb_coefficients* t :
-         {&standard_yuv_coefficients, &standard_yuv_coefficients_srb}) {
-        yuv_to_rgb_fp_coefficients doubled{}, single{}, scalar{};
-        pixel_prep_lane_form(*t, 64.0f, 128.0f, &doubled);
-        pixel_prep_lane_form(*t, 128.0f, 128.0f, &single);
-        pixel_prep_scalar_form(*t, &scalar);
-        const int32_t gains[] = {
-            doubled.low_from_c1_lanes[0],   doubled.high_from_c2_lanes[0],
-            doubled.green_from_c1_lanes[0], doubled.green_from_c2_lanes[0],
-            single.low_from_c1_lanes[0],    single.high_from_c2_lanes[0],
-            scalar.scaled_coeffs[0],        scalar.scaled_coeffs[1],
-            scalar.scaled_coeffs[2],        scalar.scaled_coeffs[3],
-        };
-        // The lanes must hold the scaled gain itself, not a wrapped copy of it.
-        EXPECT_EQ(scalar.scaled_coeffs[0], single.low_from_c1_lanes[0]);
-        EXPECT_EQ(scalar.scaled_coeffs[1], single.high_from_c2_lanes[0]);
-        for (int32_t g : gains) {
-            for (int s = 0; s < 256; ++s) {
-                const int32_t product = (s - 128) * g;
-                EXPECT_EQ(product, static_cast<int16_t>(product))
-                    << "gain " << g << " sample " << s;
+    for (const colour_signal& signal :
+         {colour_signal{colour_matrix::bt601, false}, colour_signal{colour_matrix::bt709, false},
+          colour_signal{colour_matrix::bt601, true}, colour_signal{colour_matrix::bt709, true}}) {
+        SCOPED_TRACE(colour_signal_name(signal));
+        yuv_coefficients_select(signal);
+        for (const yuv_to_rgb_coefficients* t :
+             {&standard_yuv_coefficients, &standard_yuv_coefficients_srb}) {
+            yuv_to_rgb_fp_coefficients doubled{}, single{}, scalar{};
+            pixel_prep_lane_form(*t, 64.0f, 128.0f, &doubled);
+            pixel_prep_lane_form(*t, 128.0f, 128.0f, &single);
+            pixel_prep_scalar_form(*t, &scalar);
+            const int32_t gains[] = {
+                doubled.low_from_c1_lanes[0],   doubled.high_from_c2_lanes[0],
+                doubled.green_from_c1_lanes[0], doubled.green_from_c2_lanes[0],
+                single.low_from_c1_lanes[0],    single.high_from_c2_lanes[0],
+                scalar.scaled_coeffs[0],        scalar.scaled_coeffs[1],
+                scalar.scaled_coeffs[2],        scalar.scaled_coeffs[3],
+            };
+            // The lanes must hold the scaled gain itself, not a wrapped copy of it.
+            EXPECT_EQ(scalar.scaled_coeffs[0], single.low_from_c1_lanes[0]);
+            EXPECT_EQ(scalar.scaled_coeffs[1], single.high_from_c2_lanes[0]);
+            for (int32_t g : gains) {
+                for (int s = 0; s < 256; ++s) {
+                    const int32_t product = (s - 128) * g;
+                    EXPECT_EQ(product, static_cast<int16_t>(product))
+                        << "gain " << g << " sample " << s;
+                }
             }
-        }
-        for (int s1 = 0; s1 < 256; ++s1) {
-            for (int s2 = 0; s2 < 256; ++s2) {
-                const int32_t sum =
-                    (s1 - 128) * scalar.scaled_coeffs[2] + (s2 - 128) * scalar.scaled_coeffs[3];
-                ASSERT_EQ(sum, static_cast<int16_t>(sum)) << s1 << "," << s2;
+            for (int s1 = 0; s1 < 256; ++s1) {
+                for (int s2 = 0; s2 < 256; ++s2) {
+                    const int32_t sum =
+                        (s1 - 128) * scalar.scaled_coeffs[2] + (s2 - 128) * scalar.scaled_coeffs[3];
+                    ASSERT_EQ(sum, static_cast<int16_t>(sum)) << s1 << "," << s2;
+                }
             }
         }
     }
+    yuv_coefficients_select(colour_signal{});
 }
 
 }  // namespace
