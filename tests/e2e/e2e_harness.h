@@ -24,8 +24,10 @@ class ScratchDir {
 // One driver process: configuration file, metadata directory and log in its own scratch dir.
 class Driver {
   public:
-    // Writes `config` as the configuration file and starts the driver with it and `switches`.
-    Driver(const std::string& config, const std::vector<std::string>& switches);
+    // Writes `config` as the configuration file and starts the driver (this binary) with it and
+    // `switches`.
+    Driver(const std::string& config, const std::vector<std::string>& switches,
+           const std::string& binary = VEXA_DRIVER_BINARY);
     ~Driver();  // kills the process if it still runs
 
     // Waits until the log holds `text` (true) or `seconds` pass (false).
@@ -51,6 +53,8 @@ class Driver {
     pid_t pid_ = -1;
 };
 
+// Runs a program to its end (at most `seconds`); its standard output.
+std::string run_program(const std::vector<std::string>& args, double seconds = 30);
 // A clip made by the encoder: source is an input filter such as "testsrc2" or "smptebars",
 // size "WxH", pix_fmt "yuv420p" and the like. Made once per process and cached.
 std::string make_clip(const std::string& source, const std::string& size,

@@ -85,10 +85,11 @@ ScratchDir::~ScratchDir() {
     if (pid > 0) wait_exit(pid, 30);
 }
 
-Driver::Driver(const std::string& config, const std::vector<std::string>& switches) {
+Driver::Driver(const std::string& config, const std::vector<std::string>& switches,
+               const std::string& binary) {
     std::ofstream(dir_.file("fb.conf")) << config;
-    std::vector<std::string> args = {VEXA_DRIVER_BINARY, "--file",          dir_.file("fb.conf"),
-                                     "--meta",           dir_.file("meta"), "--snapshot",
+    std::vector<std::string> args = {binary,    "--file",          dir_.file("fb.conf"),
+                                     "--meta",  dir_.file("meta"), "--snapshot",
                                      snapshot()};
     args.insert(args.end(), switches.begin(), switches.end());
     pid_ = spawn(args, "/dev/null", dir_.file("driver.log"));
@@ -140,6 +141,13 @@ int Driver::stop(int signal_number, double seconds) {
     int status = wait_exit(pid_, seconds);
     if (status >= 0) pid_ = -1;
     return status;
+}
+
+std::string run_program(const std::vector<std::string>& args, double seconds) {
+    ScratchDir out;
+    pid_t pid = spawn(args, out.file("out"), "/dev/null");
+    if (pid < 0 || wait_exit(pid, seconds) < 0) return {};
+    return read_file(out.file("out"));
 }
 
 bool have_encoder() { return access("/usr/bin/ffmpeg", X_OK) == 0; }
