@@ -74,16 +74,20 @@ ffmpeg_open_function load(std::string* error) {
 
 bool item_is_video_file(const item_description& spec) {
     if (spec.name.find("://") != std::string::npos) return true;
+    // A .y4m name, or a file that begins like one, is the YUV4MPEG2 source's to read or refuse.
+    const std::string suffix = ".y4m";
+    if (spec.name.size() >= suffix.size() &&
+        spec.name.compare(spec.name.size() - suffix.size(), suffix.size(), suffix) == 0)
+        return false;
     struct stat st {};
     if (stat(spec.name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     FILE* f = std::fopen(spec.name.c_str(), "rb");
     if (!f) return false;
-    char magic[9] = {};
+    char magic[8] = {};
     const size_t got = std::fread(magic, 1, sizeof magic, f);
     std::fclose(f);
-    // Anything that does not begin like a YUV4MPEG2 stream; an empty file is told so by that
-    // source.
-    return got > 0 && std::memcmp(magic, "YUV4MPEG2", got) != 0;
+    // An empty file is told so by the YUV4MPEG2 source.
+    return got > 0 && std::memcmp(magic, "YUV4MPEG", got) != 0;
 }
 
 const char* const kVideoUrlSchemes[] = {"http://", "https://", "rtsp://", "rtsps://",

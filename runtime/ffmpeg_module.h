@@ -37,5 +37,6 @@ std::unique_ptr<media_source> video_item_open(const item_description& spec, open
 // The address schemes that are video items whatever follows.
 extern const char* const kVideoUrlSchemes[];
 // True when `spec` names something for the module rather than a YUV4MPEG2 stream: a URL, or an
-// existing file that does not begin with the YUV4MPEG2 magic. FIFOs stay YUV4MPEG2.
+// existing file that does not begin like a YUV4MPEG2 stream and is not named *.y4m. FIFOs stay
+// YUV4MPEG2.
 bool item_is_video_file(const item_description& spec);

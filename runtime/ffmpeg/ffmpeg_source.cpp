@@ -105,6 +105,10 @@ class ffmpeg_source : public media_source {
         if (open_decoder(codec, st->codecpar, error) != 0) return open_outcome::broken;
 
         const AVCodecParameters* par = st->codecpar;
+        if (par->width <= 0 || par->height <= 0) {
+            *error = "its video has no picture size";
+            return open_outcome::broken;
+        }
         const picture_plan plan = picture_plan_for(static_cast<AVPixelFormat>(par->format),
                                                    par->color_space, par->color_range);
         format_.colour = plan.colour;
