@@ -91,6 +91,22 @@ CONF
     echo "vsync=2" >> "$root/vexa/flip.conf"
 }
 
+# For the video scenario: the FFmpeg module with its shared libraries where the driver looks for it
+# (lib/vexa_out_fbdev beside the binary's directory), and the clip as a lossless H.264 mp4 at 4
+# frames a second in place of the YUV4MPEG2 item. Other scenarios stay small without them.
+add_video() {
+    local root=$1 module=$build/lib/vexa_out_fbdev/vexa_media_ffmpeg.so lib
+    mkdir -p "$root/lib/vexa_out_fbdev"
+    cp "$module" "$root/lib/vexa_out_fbdev/"
+    for lib in $(ldd "$module" | awk '{for (i = 1; i <= NF; i++) if ($i ~ /^\//) print $i}'); do
+        mkdir -p "$root$(dirname "$lib")"
+        cp -L "$lib" "$root$lib"
+    done
+    ffmpeg -loglevel error -y -r 4 -i "$work/clip.y4m" -c:v libx264 -qp 0 -pix_fmt yuv420p \
+        "$root/vexa/clip.mp4"
+    sed -i 's|^item=.*|item=/vexa/clip.mp4|' "$root/vexa/fb.conf"
+}
+
 # Waits up to $2 seconds for a line matching $1 in the serial log; 1 if QEMU ended first.
 wait_serial() {
     local pattern=$1 limit=$(( $2 * 10 )) i=0
@@ -129,6 +145,7 @@ run_scenario() {
     cp -a "$work/base" "$dir/root"
     # The alternating clip is large; only the scenarios that play it carry it.
     [[ $envs == *flip.conf* ]] || rm -f "$dir/root/vexa/flip.y4m"
+    [[ " $envs " == *" VIDEO=1 "* ]] && add_video "$dir/root"
     {
         echo "MODULES='$modules'"
         local kv
