@@ -22,6 +22,7 @@ namespace {
 // How long an open may take, and how long a read may wait for data, before the item ends.
 constexpr uint64_t kOpenTimeoutUs = 5000000;
 constexpr uint64_t kStallUs = 5000000;
+constexpr uint64_t kProbeTimeoutUs = 10000000;
 // While a read waits, the control socket is served this often.
 constexpr uint64_t kServeEveryUs = 20000;
 // A jump in the timestamps larger than this is a break in the stream, not a long frame.
@@ -85,6 +86,8 @@ class ffmpeg_source : public media_source {
         deadline_us_ = real_us() + kOpenTimeoutUs;
         int r = avformat_open_input(&input_, name_.c_str(), nullptr, nullptr);
         if (r < 0) return failed_open("cannot open", r, error);
+        // Finding the streams may read a while into a slow network stream.
+        deadline_us_ = real_us() + kProbeTimeoutUs;
         r = avformat_find_stream_info(input_, nullptr);
         if (r < 0) return failed_open("no stream information", r, error);
         const AVCodec* codec = nullptr;
@@ -112,6 +115,7 @@ class ffmpeg_source : public media_source {
         const picture_plan plan = picture_plan_for(static_cast<AVPixelFormat>(par->format),
                                                    par->color_space, par->color_range);
         format_.colour = plan.colour;
+        writer_.set_colour(plan.colour);
         const uint32_t w = spec_width(par->width), h = spec_height(par->height);
         if (host_->layout_compute(w, h, plan.h_factor, plan.v_factor, 64, &format_.layout, error) !=
             0)
@@ -146,8 +150,9 @@ class ffmpeg_source : public media_source {
             }
             if (r == AVERROR_EOF) {
                 if (loop_ && pass_frames_ > 0 && rewind() == 0) continue;
-                if (loop_ && pass_frames_ == 0 && delivered_ == 0)
-                    std::fprintf(stderr, "video: %s: no picture to show\n", name_.c_str());
+                if (delivered_ == 0)
+                    std::fprintf(stderr, "video: %s: no picture to show%s\n", name_.c_str(),
+                                 start_us_ ? " from the start given" : "");
                 return fill_status::end;
             }
             // Threaded decoders tell of damaged data here, a picture later; the decoder goes on

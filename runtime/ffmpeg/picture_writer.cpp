@@ -131,9 +131,10 @@ int picture_writer::write(const AVFrame* pic, vexa_frame_slot* slot, std::string
                  (av_get_pix_fmt_name(format) ? av_get_pix_fmt_name(format) : "unknown");
         return -1;
     }
-    // YUV keeps its matrix and range (the colour tables follow them); RGB becomes BT.601 limited.
+    // YUV keeps its matrix; RGB becomes BT.601. The samples land in the range the item's colour
+    // tables were chosen for, whatever a single picture says.
     const int src_range = plan.from_rgb ? 1 : plan.colour.full_range;
-    const int dst_range = plan.colour.full_range;
+    const int dst_range = colour_.full_range;
     const int* matrix = sws_matrix(plan.colour.matrix);
     sws_setColorspaceDetails(sws_, matrix, src_range, matrix, dst_range, 0, 1 << 16, 1 << 16);
     if (sws_scale(sws_, pic->data, pic->linesize, 0, pic->height, dst, dst_stride) <= 0) {

@@ -36,6 +36,8 @@ class picture_writer {
     picture_writer(const picture_writer&) = delete;
     picture_writer& operator=(const picture_writer&) = delete;
 
+    // The colour signal the item plays with: converted pictures are written in its range.
+    void set_colour(const colour_signal& colour) { colour_ = colour; }
     // 0 when the slot holds the picture; otherwise -1 with a one-line reason in *error.
     int write(const AVFrame* picture, vexa_frame_slot* slot, std::string* error);
 
@@ -43,5 +45,6 @@ class picture_writer {
     const ffmpeg_host* host_;
     uint8_t field_flags_;
     uint32_t out_width_, out_height_;
+    colour_signal colour_;
     SwsContext* sws_ = nullptr;
 };

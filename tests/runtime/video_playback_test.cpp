@@ -93,6 +93,15 @@ TEST_F(VideoTest, StartAndSizeShapeWhatPlays) {
     EXPECT_TRUE(shown[1].samples == whole[3]);
     reset();
 
+    // A start past the end shows nothing and says so.
+    {
+        stderr_capture err;
+        ASSERT_EQ(0, connect(clip + ",start=30"));
+        EXPECT_EQ(0u, play().size());
+        EXPECT_EQ("video: " + clip + ": no picture to show from the start given\n", err.text());
+        reset();
+    }
+
     // Scaled once, straight into the frame buffer; the layout stays the stream's.
     ASSERT_EQ(0, connect(clip + ",size=33x20"));
     shown = play();
