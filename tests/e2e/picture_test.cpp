@@ -65,8 +65,6 @@ void play_and_compare(const Case& c) {
     std::printf("  %-28s %s\n", c.name.c_str(), describe(result).c_str());
 }
 
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
-
 class PictureTest : public ::testing::TestWithParam<Case> {};
 
 TEST_P(PictureTest, SnapshotMatchesReference) { play_and_compare(GetParam()); }
