@@ -27,6 +27,7 @@ constexpr uint64_t kProbeTimeoutUs = 10000000;
 constexpr uint64_t kServeEveryUs = 20000;
 // A jump in the timestamps larger than this is a break in the stream, not a long frame.
 constexpr uint64_t kLargestStepUs = 10000000;
+constexpr int kHighestRate = 1000;
 constexpr AVRational kMicroseconds = {1, 1000000};
 // Decoding errors in a row, with no picture between them, after which the item ends.
 constexpr int kErrorsInRow = 100;
@@ -121,12 +122,15 @@ class ffmpeg_source : public media_source {
             0)
             return open_outcome::broken;
         const AVRational rate = av_guess_frame_rate(input_, st, nullptr);
-        if (rate.num > 0 && rate.den > 0) {
+        // Container time bases (90 kHz and the like) are no frame rate.
+        if (rate.num > 0 && rate.den > 0 && rate.num / rate.den <= kHighestRate) {
             format_.rate_num = static_cast<uint32_t>(rate.num);
             format_.rate_den = static_cast<uint32_t>(rate.den);
         }
         step_us_ = static_cast<uint64_t>(1000000) * format_.rate_den / format_.rate_num;
-        live_ = live_protocol(name_) || input_->duration == AV_NOPTS_VALUE;
+        // A stream that has no end and cannot be wound back is live, wherever it comes from.
+        const bool seekable = input_->pb && (input_->pb->seekable & AVIO_SEEKABLE_NORMAL);
+        live_ = live_protocol(name_) || (!seekable && input_->duration == AV_NOPTS_VALUE);
         // A live stream comes at its own pace; showing it as it arrives keeps it from falling
         // behind.
         format_.paced = !live_;
