@@ -1,7 +1,9 @@
 // Video items that cannot play, or break while playing: one clear line each, no crash, no hang;
 // network items served from 127.0.0.1; nothing kept across many item changes.
 #include <signal.h>
+#include <sys/wait.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
@@ -142,6 +144,34 @@ TEST_F(VideoBadInputTest, NetworkFailuresTellOneLineAndNeverHang) {
         EXPECT_EQ("", err.text());  // not the item's fault: nothing to tell
         DIE4 = 0;
     }
+}
+
+// A live stream over UDP from 127.0.0.1 plays as it arrives (no pacing of its own), and when the
+// sender stops, the item ends after 5 s without data, with one line.
+TEST_F(VideoBadInputTest, LiveStreamThatStopsEndsWithOneLine) {
+    const int port = test_common::refused_port();  // free on 127.0.0.1
+    const std::string url = "udp://127.0.0.1:" + std::to_string(port);
+    const pid_t sender = fork();
+    ASSERT_GE(sender, 0);
+    if (sender == 0) {
+        usleep(300000);  // the item opens first
+        execlp("ffmpeg", "ffmpeg", "-nostdin", "-v", "quiet", "-re", "-f", "lavfi", "-i",
+               "testsrc2=size=64x48:rate=25", "-t", "2", "-c:v", "mpeg2video", "-f", "mpegts",
+               (url + "?pkt_size=1316").c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    stderr_capture err;
+    const auto t0 = std::chrono::steady_clock::now();
+    const int connected = connect(url);
+    size_t frames = 0;
+    if (connected == 0) frames = play(1000).size();
+    const std::string text = err.text();
+    waitpid(sender, nullptr, 0);
+    ASSERT_EQ(0, connected) << text;
+    EXPECT_GT(frames, 10u);
+    EXPECT_EQ(1, line_count(text)) << text;
+    EXPECT_NE(std::string::npos, text.find("video: " + url + ": stalled: no data for 5 s")) << text;
+    EXPECT_LT(seconds_since(t0), 20.0);  // 2 s of stream, 5 s of silence, probing: no hang
 }
 
 // Item changes must give back what each open took: descriptors exactly, memory within the
