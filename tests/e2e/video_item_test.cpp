@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -77,6 +78,35 @@ TEST(VideoItem, UnansweredUrlLeavesTheDriverAnsweringAndStopping) {
     EXPECT_EQ(d.stop(SIGTERM, 1.0), 1) << d.log();
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 1.0);
     EXPECT_EQ(0, d.log_count("video:")) << d.log();  // stopped, not failed
+}
+
+// A reset asked for while a live read waits for data, inside the video source: it is answered at
+// once, and the source and frame buffers are freed only after the read has let go (the sanitizer
+// build would see anything freed under it).
+TEST(VideoItem, ResetWhileALiveReadWaits) {
+    if (!have_encoder()) GTEST_SKIP() << "ffmpeg is not installed";
+    const std::string url = "udp://127.0.0.1:" + std::to_string(test_common::refused_port());
+    Driver d(config(url), {"--virtual-fb", "64x48x16"});
+    ASSERT_TRUE(d.wait_for_status("\"status\":\"connecting\"")) << d.log();
+    const pid_t sender = fork();
+    ASSERT_GE(sender, 0);
+    if (sender == 0) {
+        execl("/usr/bin/ffmpeg", "ffmpeg", "-nostdin", "-v", "quiet", "-re", "-f", "lavfi", "-i",
+              "testsrc2=size=64x48:rate=25", "-t", "1.5", "-c:v", "mpeg2video", "-f", "mpegts",
+              (url + "?pkt_size=1316").c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    waitpid(sender, nullptr, 0);
+    ASSERT_GT(frames_shown(d), 0u) << d.status() << d.log();
+    usleep(500000);  // the next read waits for data that will not come
+    const int resets = d.log_count("Reset media item");
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ("{\"ok\":true}\n", d.ctl({"reset"}));
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 1.0);
+    EXPECT_GT(d.log_count("Reset media item"), resets) << d.log();
+    EXPECT_NE(std::string::npos, d.status().find("\"ready\":1"));
+    EXPECT_EQ(d.stop(SIGTERM, 2.0), 1) << d.log();
+    EXPECT_EQ(0, d.log_count("stalled")) << d.log();
 }
 
 // The binary needs none of the FFmpeg libraries to start: they come with the module.

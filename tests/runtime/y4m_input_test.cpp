@@ -195,4 +195,25 @@ TEST_F(Y4mTest, OptionsAfterTheComma) {
     EXPECT_NE(std::string::npos, err.text().find("come from its header"));
 }
 
+// The range extension picks the colour tables while the item plays; a stream without it, or with
+// LIMITED, plays with BT.601 limited range.
+TEST_F(Y4mTest, ColourRangeExtensionChoosesTheTables) {
+    const struct {
+        const char* extension;
+        bool full_range;
+    } cases[] = {{" XCOLORRANGE=FULL", true}, {"", false}, {" XCOLORRANGE=LIMITED", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.extension);
+        const std::string file = path("range.y4m");
+        write_file(file, y4m_stream(std::string("YUV4MPEG2 W8 H8 F25:1 C444") + c.extension,
+                                    8 * 8 * 3, 1));
+        ASSERT_EQ(0, connect(file));
+        const yuv_to_rgb_coefficients want =
+            yuv_coefficients_for(colour_signal{colour_matrix::bt601, c.full_range});
+        EXPECT_EQ(0, std::memcmp(&want, &standard_yuv_coefficients, sizeof want));
+        EXPECT_EQ(c.full_range ? 0u : 16u, standard_yuv_coefficients_srb.luma_offset);
+        reset();
+    }
+}
+
 }  // namespace
