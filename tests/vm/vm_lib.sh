@@ -62,7 +62,7 @@ make_base_root() {
     chmod +x "$root/init"
     local ko
     for ko in drm.ko drm_kms_helper.ko drm_ttm_helper.ko drm_vram_helper.ko drm_shmem_helper.ko \
-        ttm.ko bochs.ko cirrus.ko vfb.ko virtio.ko virtio_ring.ko virtio_pci.ko \
+        ttm.ko bochs.ko cirrus.ko cirrusfb.ko vfb.ko virtio.ko virtio_ring.ko virtio_pci.ko \
         virtio_pci_legacy_dev.ko virtio_pci_modern_dev.ko virtio_dma_buf.ko virtio-gpu.ko; do
         find "$moddir" -name "$ko" -exec cp {} "$root/modules/" \;
     done
