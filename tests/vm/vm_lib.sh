@@ -256,8 +256,8 @@ check_scenario() {
         [ $torn -eq 0 ] || bad+=("torn or wrong picture")
         # Only a display that follows the pan shows both pictures. No pipe into grep -q: under
         # pipefail, the writer it leaves behind fails the check whenever a match comes early.
-        grep -qs '^frame 0:' "$dir"/playing*.ppm.txt && grep -qs '^frame 1:' "$dir"/playing*.ppm.txt ||
-            bad+=("one picture never shown")
+        grep -qs '^frame 0:' "$dir"/playing*.ppm.txt &&
+            grep -qs '^frame 1:' "$dir"/playing*.ppm.txt || bad+=("one picture never shown")
         if [ -s "$dir/after.ppm" ]; then
             "$build/tests/vm/vm_picture_check" --not-black "$dir/after.ppm" >/dev/null ||
                 bad+=("console not repainted after exit")
