@@ -31,6 +31,13 @@ frame_converter choose_frame_converter(const fb_var_screeninfo& var) {
         case 15:
             if (var.green.length == 6) return five_six_five(blue_offset);
             return five_five_five(blue_offset);
+        case 24:
+            // Opening refuses any 24 bpp layout but 8:8:8.
+            if (var.green.length != 8) return nullptr;
+            if (blue_offset == 0) return frame_yuv_to_rgb24;
+            if (blue_offset == 16) return frame_yuv_to_bgr24;
+            std::fprintf(stderr, "WARNING: untested 24bpp blueoffset=%u\n", blue_offset);
+            return nullptr;
         case 32:
             if (var.green.length != 8) return nullptr;
             if (blue_offset == 0) return frame_yuv_to_rgb888;

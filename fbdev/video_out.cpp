@@ -67,6 +67,15 @@ void print_summary() {
                  fbdev_var.xres_virtual, fbdev_var.yres_virtual, fbdev_var.bits_per_pixel);
 }
 
+// 24 bpp is drawn only with 8-bit fields: green in the middle byte, red and blue in the outer
+// ones. Any other layout would be drawn as nothing, or in wrong colours.
+bool is_packed_888(const fb_var_screeninfo& var) {
+    const bool lengths = var.red.length == 8 && var.green.length == 8 && var.blue.length == 8;
+    const bool outer = (var.red.offset == 0 && var.blue.offset == 16) ||
+                       (var.red.offset == 16 && var.blue.offset == 0);
+    return lengths && outer && var.green.offset == 8;
+}
+
 int map_screen() {
     uint64_t length = static_cast<uint64_t>(fbdev_fix.line_length) * fbdev_var.yres_virtual;
     // A zero length cannot be mapped, and one beyond 32 bits exceeds any device memory
@@ -139,6 +148,10 @@ int init_video_out(unsigned int width, unsigned int height) {
     if (fbdev_fix.visual == FB_VISUAL_DIRECTCOLOR) {
         if (setup_direct_colour_map() != 0) return -1;
     } else if (fbdev_fix.visual != FB_VISUAL_TRUECOLOR) {
+        return fail_and_close("Unsupported format\n",
+                              "Framebuffer is set to an unsupported format");
+    }
+    if (fbdev_var.bits_per_pixel == 24 && !is_packed_888(fbdev_var)) {
         return fail_and_close("Unsupported format\n",
                               "Framebuffer is set to an unsupported format");
     }

@@ -46,6 +46,15 @@ void pixel_prep_scalar_form(const yuv_to_rgb_coefficients& table, yuv_to_rgb_fp_
     fill_luma_lanes(table, out);
 }
 
+void pixel_prep_generic_form(const yuv_to_rgb_coefficients& t, yuv_to_rgb_fp_coefficients* out) {
+    out->generic_gains[0] = pixel_truncate_low32(t.low_from_c1 * 256.0f);
+    out->generic_gains[1] = pixel_truncate_low32(t.high_from_c2 * 256.0f);
+    out->generic_gains[2] = pixel_truncate_low32(t.green_from_c1 * 256.0f);
+    out->generic_gains[3] = pixel_truncate_low32(t.green_from_c2 * 256.0f);
+    out->generic_luma_offset = t.luma_offset;
+    out->generic_luma_gain = t.luma_gain;
+}
+
 // Lane-form gains scaled by 64 are doubled by the converter; those scaled by 128 are used as they
 // are. Both end up at 128 per step of an 8-bit channel.
 template <>
@@ -81,5 +90,21 @@ void pixel_yuv_prep_coeff_422<pixel_rgb888_t>(yuv_to_rgb_coefficients t,
 template <>
 void pixel_yuv_prep_coeff_411<pixel_rgb888_t>(yuv_to_rgb_coefficients t,
                                               yuv_to_rgb_fp_coefficients* out) {
+    pixel_prep_scalar_form(t, out);
+}
+// Packed 24 bpp takes the 32-bit forms, so that both give the same channel values.
+template <>
+void pixel_yuv_prep_coeff_444<pixel_rgb24_t>(yuv_to_rgb_coefficients t,
+                                             yuv_to_rgb_fp_coefficients* out) {
+    pixel_prep_lane_form(t, 128.0f, 128.0f, out);
+}
+template <>
+void pixel_yuv_prep_coeff_422<pixel_rgb24_t>(yuv_to_rgb_coefficients t,
+                                             yuv_to_rgb_fp_coefficients* out) {
+    pixel_prep_scalar_form(t, out);
+}
+template <>
+void pixel_yuv_prep_coeff_411<pixel_rgb24_t>(yuv_to_rgb_coefficients t,
+                                             yuv_to_rgb_fp_coefficients* out) {
     pixel_prep_scalar_form(t, out);
 }

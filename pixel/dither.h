@@ -8,7 +8,8 @@ struct dither_pattern {
     alignas(16) uint8_t bytes[32];
 };
 
-// Shared by the four dithering converters; perturbed with rand() after every call.
+// Shared by the four dithering converters; perturbed with the C library generator's sequence
+// (dither_draws.h) after every call.
 extern uint32_t dither_state;
 
 extern dither_pattern dither_pattern_yuv444_rgb565;
@@ -16,5 +17,5 @@ extern dither_pattern dither_pattern_yuv422_rgb565;
 extern dither_pattern dither_pattern_yuv411_rgb565;
 extern dither_pattern dither_pattern_yuv422_rgb555;
 
-// Eight rand() calls; flips up to three low bits of each pattern byte.
+// Eight draws; flips up to three low bits of each pattern byte.
 void advance_dither(dither_pattern* pattern);

@@ -50,6 +50,13 @@ void pixel_yuv_prep_coeff_422<pixel_rgb888_t>(yuv_to_rgb_coefficients, yuv_to_rg
 template <>
 void pixel_yuv_prep_coeff_411<pixel_rgb888_t>(yuv_to_rgb_coefficients, yuv_to_rgb_fp_coefficients*);
 
+template <>
+void pixel_yuv_prep_coeff_444<pixel_rgb24_t>(yuv_to_rgb_coefficients, yuv_to_rgb_fp_coefficients*);
+template <>
+void pixel_yuv_prep_coeff_422<pixel_rgb24_t>(yuv_to_rgb_coefficients, yuv_to_rgb_fp_coefficients*);
+template <>
+void pixel_yuv_prep_coeff_411<pixel_rgb24_t>(yuv_to_rgb_coefficients, yuv_to_rgb_fp_coefficients*);
+
 extern template void pixel_yuv_prep_coeff_444<pixel_rgb555_t>(yuv_to_rgb_coefficients,
                                                               yuv_to_rgb_fp_coefficients*);
 extern template void pixel_yuv_prep_coeff_411<pixel_rgb555_t>(yuv_to_rgb_coefficients,
@@ -59,6 +66,8 @@ extern template void pixel_yuv_prep_coeff_411<pixel_rgb555_t>(yuv_to_rgb_coeffic
 void pixel_prep_lane_form(const yuv_to_rgb_coefficients& table, float scale_a, float scale_b,
                           yuv_to_rgb_fp_coefficients* out);
 void pixel_prep_scalar_form(const yuv_to_rgb_coefficients& table, yuv_to_rgb_fp_coefficients* out);
+// The generic conversion's gains (x256, truncated) and whole luma terms; prints nothing.
+void pixel_prep_generic_form(const yuv_to_rgb_coefficients& table, yuv_to_rgb_fp_coefficients* out);
 
 // trunc(value) kept to its low 32 bits; 0 for values no integer type can hold (NaN, huge).
 int32_t pixel_truncate_low32(float value);

@@ -111,3 +111,15 @@ void frame_yuv_to_bgr888(uint8_t* dst, const frame_image_shortcuts* layout, uint
     convert_frame<pixel_rgb888_t, true>(dst, layout, width, height, hfactor, vfactor, y, u, v,
                                         line_length);
 }
+void frame_yuv_to_rgb24(uint8_t* dst, const frame_image_shortcuts* layout, uint32_t width,
+                        uint32_t height, uint8_t hfactor, uint8_t vfactor, uint8_t* y, uint8_t* u,
+                        uint8_t* v, uint32_t line_length) {
+    convert_frame<pixel_rgb24_t, false>(dst, layout, width, height, hfactor, vfactor, y, u, v,
+                                        line_length);
+}
+void frame_yuv_to_bgr24(uint8_t* dst, const frame_image_shortcuts* layout, uint32_t width,
+                        uint32_t height, uint8_t hfactor, uint8_t vfactor, uint8_t* y, uint8_t* u,
+                        uint8_t* v, uint32_t line_length) {
+    convert_frame<pixel_rgb24_t, true>(dst, layout, width, height, hfactor, vfactor, y, u, v,
+                                       line_length);
+}

@@ -1,4 +1,4 @@
-// The six frame converters: one planar YUV frame into framebuffer memory.
+// The frame converters: one planar YUV frame into framebuffer memory.
 #pragma once
 
 #include <cstdint>
@@ -30,3 +30,10 @@ void frame_yuv_to_rgb888(uint8_t* dst, const frame_image_shortcuts* layout, uint
 void frame_yuv_to_bgr888(uint8_t* dst, const frame_image_shortcuts* layout, uint32_t width,
                          uint32_t height, uint8_t hfactor, uint8_t vfactor, uint8_t* y, uint8_t* u,
                          uint8_t* v, uint32_t line_length);
+// Packed 24 bpp, three bytes a pixel: the channel values of the 32-bit converters.
+void frame_yuv_to_rgb24(uint8_t* dst, const frame_image_shortcuts* layout, uint32_t width,
+                        uint32_t height, uint8_t hfactor, uint8_t vfactor, uint8_t* y, uint8_t* u,
+                        uint8_t* v, uint32_t line_length);
+void frame_yuv_to_bgr24(uint8_t* dst, const frame_image_shortcuts* layout, uint32_t width,
+                        uint32_t height, uint8_t hfactor, uint8_t vfactor, uint8_t* y, uint8_t* u,
+                        uint8_t* v, uint32_t line_length);

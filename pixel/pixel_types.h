@@ -16,5 +16,10 @@ struct pixel_rgb888_t {
     uint32_t value;
 };
 
+// Packed 24 bpp: low channel byte 0, green byte 1, high channel byte 2; no padding byte.
+struct pixel_rgb24_t {
+    uint8_t bytes[3];
+};
+
 static_assert(sizeof(pixel_rgb565_t) == 2 && sizeof(pixel_rgb555_t) == 2);
-static_assert(sizeof(pixel_rgb888_t) == 4);
+static_assert(sizeof(pixel_rgb888_t) == 4 && sizeof(pixel_rgb24_t) == 3);

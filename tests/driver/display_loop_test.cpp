@@ -110,6 +110,9 @@ class DisplayLoopTest : public ::testing::Test {
         if (fb->device(0).var.bits_per_pixel == 32) {
             return screen[at] | screen[at + 1] << 8 | screen[at + 2] << 16 | screen[at + 3] << 24;
         }
+        if (fb->device(0).var.bits_per_pixel == 24) {
+            return screen[at] | screen[at + 1] << 8 | screen[at + 2] << 16;
+        }
         return screen[at] | screen[at + 1] << 8;
     }
 
@@ -252,7 +255,7 @@ TEST_F(DisplayLoopTest, PixelFormats) {
         {"15 bpp green 6", "64x48x15", 6, 0, 0xf800, 0xffff, nullptr},
         // A 16 bpp device with a 5-bit green is 1:5:5:5.
         {"16 bpp green 5", "64x48x16", 5, 0, 0x7c00, 0xffff, nullptr},
-        {"24 bpp", "64x48x24", 0, 0, 0, 0, nullptr},
+        {"24 bpp", "64x48x24", 0, 0, 0xf00000, 0xf0f0f0, nullptr},
         {"32 bpp", "64x48x32", 0, 0, 0xf00000, 0xf0f0f0, nullptr},
         {"32 bpp blue at 8", "64x48x32", 8, 8, 0, 0, "WARNING: untested 32bpp blueoffset=8\n"},
     };

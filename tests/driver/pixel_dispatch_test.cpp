@@ -36,7 +36,10 @@ TEST(PixelDispatchTest, FormatTable) {
         {32, 8, 16, frame_yuv_to_bgr888, ""},
         {32, 8, 8, nullptr, "WARNING: untested 32bpp blueoffset=8\n"},
         {32, 6, 0, nullptr, ""},
-        {24, 8, 0, nullptr, ""},
+        {24, 8, 0, frame_yuv_to_rgb24, ""},
+        {24, 8, 16, frame_yuv_to_bgr24, ""},
+        {24, 8, 8, nullptr, "WARNING: untested 24bpp blueoffset=8\n"},
+        {24, 6, 0, nullptr, ""},
         {8, 8, 0, nullptr, ""},
         {0, 0, 0, nullptr, ""},
     };

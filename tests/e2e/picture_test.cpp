@@ -27,7 +27,7 @@ void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 // What the conversion for this device and chroma layout may lose (see reference.h).
 Quantisation quantisation(const std::string& device, const Y4mClip& clip) {
-    if (device.rfind("32", 0) == 0) return kExact8;
+    if (device.rfind("32", 0) == 0 || device.rfind("24", 0) == 0) return kExact8;
     bool fifteen = device.rfind("15", 0) == 0 || device.find("green5") != std::string::npos;
     if (fifteen && clip.h_factor != 2) return kGeneric5;
     return kDithered5;
@@ -73,6 +73,7 @@ std::vector<Case> every_format_and_layout() {
     const std::pair<const char*, const char*> devices[] = {
         {"rgb565", "16"}, {"bgr565", "16,bgr"}, {"rgb555", "15"},           {"bgr555", "15,bgr"},
         {"rgb888", "32"}, {"bgr888", "32,bgr"}, {"direct565", "16,direct"}, {"green5", "16,green5"},
+        {"rgb24", "24"},  {"bgr24", "24,bgr"},
     };
     const std::pair<const char*, const char*> layouts[] = {
         {"444", "yuv444p"}, {"422", "yuv422p"}, {"420", "yuv420p"}, {"411", "yuv411p"}};

@@ -45,6 +45,14 @@ TEST_F(FbdevTest, EachFailureReportsAndLeavesNothingTaken) {
          "Framebuffer is set to an unsupported format", true},
         {"monochrome", "16x8x16,mono,fbcon", [](VF&) {}, "Unsupported format\n",
          "Framebuffer is set to an unsupported format", true},
+        {"24 bpp, 6-bit green", "16x8x24,fbcon", [](VF& d) { d.device(0).var.green.length = 6; },
+         "Unsupported format\n", "Framebuffer is set to an unsupported format", true},
+        {"24 bpp, green outside", "16x8x24,fbcon",
+         [](VF& d) {
+             d.device(0).var.green.offset = 0;
+             d.device(0).var.blue.offset = 8;
+         },
+         "Unsupported format\n", "Framebuffer is set to an unsupported format", true},
         {"mmap", "16x8x16,fbcon", [](VF& d) { d.fail_map(); }, "Unable to mmap\n", "Unable to mmap",
          true},
         {"zero line length", "16x8x16,fbcon", [](VF& d) { d.device(0).fix.line_length = 0; },

@@ -2,7 +2,7 @@
 // reference, over a grid of YUV colours, in 8-bit units.
 //
 // Measured largest errors (red, green, blue), the same in every chroma layout:
-//   32-bit:  2.51, 2.71, 2.88 (fixed-point gains and truncation, never rounding)
+//   24/32-bit:  2.51, 2.71, 2.88 (fixed-point gains and truncation, never rounding)
 //   16-bit:  8.86, 8.74, 6.89 with this run's dither; up to 13.4 once the pattern has run for
 //            a while (5-bit truncation, up to 8 levels of luma dither, 5-to-8-bit expansion)
 //   15-bit generic (4:4:4, 4:1:1): 6.89, 7.77, 6.89
@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "pixel/dither.h"
+#include "pixel/dither_draws.h"
 #include "pixel/frame_converters.h"
 #include "runtime/yuv_coefficients.h"
 
@@ -54,6 +55,8 @@ TEST(Accuracy, EveryConverterAgainstDoubleReference) {
         {"bgr555", frame_yuv_to_bgr555, 2, 5, 0, 5, 10, 16},
         {"rgb888", frame_yuv_to_rgb888, 4, 8, 16, 8, 0, 3},
         {"bgr888", frame_yuv_to_bgr888, 4, 8, 0, 8, 16, 3},
+        {"rgb24", frame_yuv_to_rgb24, 3, 8, 16, 8, 0, 3},
+        {"bgr24", frame_yuv_to_bgr24, 3, 8, 0, 8, 16, 3},
     };
     // Colour grid; each colour fills a group of four pixels, so all layouts see it whole.
     std::vector<int> ys, cs;
@@ -85,7 +88,7 @@ TEST(Accuracy, EveryConverterAgainstDoubleReference) {
                 *p = dither_pattern{};
             }
             dither_state = 0x83783AF7u;
-            std::srand(1);
+            dither_draw_seed(1);
             f.convert(fb.data(), &layout, width, height, h, 1, y.data(), u.data(), v.data(),
                       width * f.size);
             double worst[3] = {0, 0, 0};

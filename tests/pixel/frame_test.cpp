@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "pixel/dither.h"
+#include "pixel/dither_draws.h"
 #include "pixel/frame_converters.h"
 #include "pixel/row_converters.h"
 
@@ -82,7 +83,8 @@ TEST(Frame, FramesLeftUndrawn) {
         {0, 1, 1}, {3, 2, 2}, {1, 4, 1}, {5, 1, 3},
     };
     const frame_converter all[] = {frame_yuv_to_rgb565, frame_yuv_to_bgr565, frame_yuv_to_rgb555,
-                                   frame_yuv_to_bgr555, frame_yuv_to_rgb888, frame_yuv_to_bgr888};
+                                   frame_yuv_to_bgr555, frame_yuv_to_rgb888, frame_yuv_to_bgr888,
+                                   frame_yuv_to_rgb24,  frame_yuv_to_bgr24};
     line_coded_frame f(8);
     for (frame_converter conv : all) {
         for (const auto& t : table) {
@@ -141,6 +143,7 @@ TEST(Frame, ChannelOrdersAgree) {
          {&dither_pattern_yuv422_rgb555, &dither_pattern_yuv422_rgb555,
           &dither_pattern_yuv422_rgb555}},
         {frame_yuv_to_rgb888, frame_yuv_to_bgr888, 4, 16, 8, {nullptr, nullptr, nullptr}},
+        {frame_yuv_to_rgb24, frame_yuv_to_bgr24, 3, 16, 8, {nullptr, nullptr, nullptr}},
     };
     constexpr uint32_t w = 70, h = 6;
     std::mt19937 rng(3);
@@ -154,15 +157,15 @@ TEST(Frame, ChannelOrdersAgree) {
         for (uint8_t hf : {1, 2, 4}) {
             dither_pattern* p = o.patterns[which++];
             std::vector<uint8_t> a(w * h * o.pixel_size), b(a.size());
-            // The same dither for both: same pattern, state and rand() sequence.
+            // The same dither for both: same pattern, state and draw sequence.
             const dither_pattern saved = p ? *p : dither_pattern{};
             const uint32_t state = dither_state;
-            std::srand(5);
+            dither_draw_seed(5);
             o.red_first(a.data(), &layout, w, h, hf, 1, y.data(), u.data(), v.data(),
                         w * o.pixel_size);
             if (p) *p = saved;
             dither_state = state;
-            std::srand(5);
+            dither_draw_seed(5);
             o.blue_first(b.data(), &layout, w, h, hf, 1, y.data(), u.data(), v.data(),
                          w * o.pixel_size);
             const uint32_t mask = (1u << o.field_bits) - 1;
@@ -174,6 +177,39 @@ TEST(Frame, ChannelOrdersAgree) {
                 const uint32_t swapped = (pb & ~low_high) | ((pb >> o.high_shift) & mask) |
                                          ((pb & mask) << o.high_shift);
                 ASSERT_EQ(pa, swapped) << "h " << int(hf) << " pixel " << i;
+            }
+        }
+    }
+}
+
+// Packed 24 bpp gives the 32-bit converters' channel values, three bytes a pixel, in both orders,
+// every layout, odd widths (tails) and a line length with a gap after each line.
+TEST(Frame, Packed24MatchesThirtyTwoBit) {
+    constexpr uint32_t w = 37, h = 4, gap = 5;
+    std::mt19937 rng(11);
+    std::vector<uint8_t> y(w * h), u(w * h), v(w * h);
+    for (auto* p : {&y, &u, &v})
+        for (uint8_t& s : *p) s = static_cast<uint8_t>(rng());
+    frame_image_shortcuts layout{};
+    layout.y_stride = layout.u_stride = layout.v_stride = w;
+    const std::pair<frame_converter, frame_converter> orders[] = {
+        {frame_yuv_to_rgb888, frame_yuv_to_rgb24}, {frame_yuv_to_bgr888, frame_yuv_to_bgr24}};
+    for (const auto& o : orders) {
+        for (uint8_t hf : {1, 2, 4}) {
+            std::vector<uint8_t> wide(w * h * 4), packed(h * (w * 3 + gap), 0x5A);
+            o.first(wide.data(), &layout, w, h, hf, 2, y.data(), u.data(), v.data(), w * 4);
+            o.second(packed.data(), &layout, w, h, hf, 2, y.data(), u.data(), v.data(),
+                     w * 3 + gap);
+            for (uint32_t line = 0; line < h; ++line) {
+                for (uint32_t x = 0; x < w; ++x) {
+                    const uint8_t* a = &wide[(line * w + x) * 4];
+                    const uint8_t* b = &packed[line * (w * 3 + gap) + x * 3];
+                    ASSERT_EQ(0, std::memcmp(a, b, 3))
+                        << "h " << int(hf) << " line " << line << " pixel " << x;
+                }
+                for (uint32_t g = 0; g < gap; ++g) {
+                    ASSERT_EQ(0x5A, packed[line * (w * 3 + gap) + w * 3 + g]);
+                }
             }
         }
     }

@@ -1,5 +1,5 @@
-// Row converter edges: reading no sample past the planes, fixed numeric cases, field bits that
-// must stay clear, and the dither pattern's life.
+// Row converter edges, at every level: reading no sample past the planes, fixed numeric cases,
+// field bits that must stay clear, and the dither pattern's life.
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -9,7 +9,8 @@
 #include <random>
 #include <vector>
 
-#include "row_cases.h"
+#include "kernel_levels.h"
+#include "pixel/dither_draws.h"
 
 namespace {
 
@@ -44,12 +45,12 @@ TEST(RowEdges, TailReadsNothingPastThePlanes) {
     for (const row_case& c : all_row_cases()) {
         const yuv_to_rgb_fp_coefficients k = prepare_for(c, standard_yuv_coefficients);
         std::vector<unsigned> widths;
-        for (unsigned w = 0; w <= 3 * c.block + 7; ++w) widths.push_back(w);
+        for (unsigned w = 0; w <= 3 * c.kernel->block + 7; ++w) widths.push_back(w);
         for (unsigned w : {1919u, 1920u, 1921u}) widths.push_back(w);
         for (unsigned w : widths) {
-            const size_t chroma = (w + c.factor - 1) / c.factor;
+            const size_t chroma = (w + c.kernel->factor - 1) / c.kernel->factor;
             // A fault here kills the test binary, which is the failure.
-            c.simd(y.row(w), u.row(chroma), v.row(chroma), out.data(), w, k);
+            c.kernel->row(y.row(w), u.row(chroma), v.row(chroma), out.data(), w, k);
         }
     }
 }
@@ -67,10 +68,10 @@ uint32_t first_pixel(const row_case& c, uint8_t luma, const yuv_to_rgb_fp_coeffi
     std::memset(y, luma, sizeof y);
     std::memset(u, 128, sizeof u);
     std::memset(v, 128, sizeof v);
-    if (c.pattern) std::memset(c.pattern->bytes, dither, 32);
-    c.simd(y, u, v, out, c.block, k);
+    if (c.kernel->pattern) std::memset(c.kernel->pattern->bytes, dither, 32);
+    c.kernel->row(y, u, v, out, c.kernel->block, k);
     uint32_t p = 0;
-    std::memcpy(&p, out, c.pixel_size);
+    std::memcpy(&p, out, c.kernel->pixel_size);
     return p;
 }
 
@@ -87,11 +88,15 @@ TEST(RowEdges, LumaValues) {
         {255, 0xFFDF, 0x7FFF, 0x00FFFFFF},  // saturates at 32767
     };
     for (const row_case& c : all_row_cases()) {
+        if (c.kernel->form == coefficient_form::generic) continue;  // tested on its own
         const yuv_to_rgb_fp_coefficients k = luma_only(c, 16, 298);
         ASSERT_EQ(74, k.luma_gain_lanes[0]);
         for (const row& r : table) {
-            const uint32_t want = c.bits == 565 ? r.rgb565 : c.bits == 555 ? r.rgb555 : r.rgb888;
-            EXPECT_EQ(want, first_pixel(c, r.luma, k, 0)) << c.name << " luma " << int(r.luma);
+            const uint32_t want = c.kind == pixel_kind::rgb565   ? r.rgb565
+                                  : c.kind == pixel_kind::rgb555 ? r.rgb555
+                                                                 : r.rgb888;
+            EXPECT_EQ(want, first_pixel(c, r.luma, k, 0))
+                << c.level << " " << c.kernel->name << " luma " << int(r.luma);
         }
     }
 }
@@ -99,10 +104,10 @@ TEST(RowEdges, LumaValues) {
 TEST(RowEdges, DitheredLumaSaturatesAt255) {
     // Offset 128, gain 64: 255 gives 16256 (15 of 31), 257 would give 16512 (16 of 31).
     for (const row_case& c : all_row_cases()) {
-        if (!c.pattern) continue;
+        if (!c.kernel->pattern) continue;
         const yuv_to_rgb_fp_coefficients k = luma_only(c, 128, 256);
-        const uint32_t want = c.bits == 565 ? 0x7BCFu : 0x3DEFu;
-        EXPECT_EQ(want, first_pixel(c, 252, k, 5)) << c.name;
+        const uint32_t want = c.kind == pixel_kind::rgb565 ? 0x7BCFu : 0x3DEFu;
+        EXPECT_EQ(want, first_pixel(c, 252, k, 5)) << c.level << " " << c.kernel->name;
     }
 }
 
@@ -113,42 +118,47 @@ TEST(RowEdges, UnusedBitsStayClear) {
     for (uint8_t* p : {y, u, v})
         for (int i = 0; i < 1000; ++i) p[i] = static_cast<uint8_t>(rng());
     for (const row_case& c : all_row_cases()) {
+        // The generic conversion sets bit 15; packed 24 bpp has no spare bits.
+        if (c.kernel->form == coefficient_form::generic || c.kind == pixel_kind::rgb24) continue;
         const yuv_to_rgb_fp_coefficients k = prepare_for(c, standard_yuv_coefficients);
-        c.simd(y, u, v, out.data(), 997, k);
-        const uint32_t must_be_clear = c.bits == 565   ? 0x20u
-                                       : c.bits == 555 ? 0x8000u
-                                                       : 0xFF000000u;
+        c.kernel->row(y, u, v, out.data(), 997, k);
+        const uint32_t must_be_clear = c.kind == pixel_kind::rgb565   ? 0x20u
+                                       : c.kind == pixel_kind::rgb555 ? 0x8000u
+                                                                      : 0xFF000000u;
         for (size_t i = 0; i < 997; ++i) {
             uint32_t p = 0;
-            std::memcpy(&p, out.data() + i * c.pixel_size, c.pixel_size);
-            ASSERT_EQ(0u, p & must_be_clear) << c.name << " pixel " << i;
+            std::memcpy(&p, out.data() + i * c.kernel->pixel_size, c.kernel->pixel_size);
+            ASSERT_EQ(0u, p & must_be_clear) << c.level << " " << c.kernel->name << " pixel " << i;
         }
     }
 }
 
 TEST(RowEdges, DitherAdvancesOncePerCallPlusOncePerTail) {
     for (const row_case& c : all_row_cases()) {
-        if (!c.pattern) continue;
+        dither_pattern* pattern = c.kernel->pattern;
+        if (!pattern) continue;
+        const unsigned block = c.kernel->block;
         const yuv_to_rgb_fp_coefficients k = prepare_for(c, standard_yuv_coefficients);
-        alignas(16) uint8_t samples[64] = {};
+        alignas(16) uint8_t samples[128] = {};
         alignas(16) uint8_t out[256];
         const struct {
             unsigned width;
             int advances;
-        } table[] = {{0, 1}, {c.block, 1}, {2 * c.block, 1}, {c.block + 1, 2}, {3, 2}};
+        } table[] = {{0, 1}, {block, 1}, {2 * block, 1}, {block + 1, 2}, {3, 2}};
         for (const auto& t : table) {
-            // Count the advances by replaying rand(): each is eight calls.
-            std::memset(c.pattern->bytes, 0, 32);
-            const dither_pattern start = *c.pattern;
+            // Count the advances by replaying the sequence with rand(): each is eight draws.
+            std::memset(pattern->bytes, 0, 32);
+            const dither_pattern start = *pattern;
             const uint32_t state = dither_state;
-            std::srand(99);
-            c.simd(samples, samples, samples, out, t.width, k);
-            const int next = std::rand();
+            dither_draw_seed(99);
+            c.kernel->row(samples, samples, samples, out, t.width, k);
+            const int next = dither_draw();
             int calls = 0;
             std::srand(99);
             while (std::rand() != next && calls < 100) ++calls;
-            EXPECT_EQ(8 * t.advances, calls) << c.name << " width " << t.width;
-            *c.pattern = start;
+            EXPECT_EQ(8 * t.advances, calls)
+                << c.level << " " << c.kernel->name << " width " << t.width;
+            *pattern = start;
             dither_state = state;
         }
     }

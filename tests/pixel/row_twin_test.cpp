@@ -1,5 +1,5 @@
-// Every SSE2 row converter against its scalar twin: same pixels, same dither pattern and state,
-// guard bytes untouched, for every width through three blocks, around 1920, and every
+// Every level's row converters against the scalar reference: same pixels, same dither pattern and
+// state, guard bytes untouched, for every width through three blocks, around 1920, and every
 // misalignment of the rows and the destination.
 #include <gtest/gtest.h>
 
@@ -8,7 +8,8 @@
 #include <random>
 #include <vector>
 
-#include "row_cases.h"
+#include "kernel_levels.h"
+#include "pixel/dither_draws.h"
 
 namespace {
 
@@ -22,12 +23,12 @@ struct dither_snapshot {
 
 dither_snapshot take(const row_case& c) {
     dither_snapshot s{};
-    if (c.pattern) s.pattern = *c.pattern;
+    if (c.kernel->pattern) s.pattern = *c.kernel->pattern;
     s.state = dither_state;
     return s;
 }
 void restore(const row_case& c, const dither_snapshot& s) {
-    if (c.pattern) *c.pattern = s.pattern;
+    if (c.kernel->pattern) *c.kernel->pattern = s.pattern;
     dither_state = s.state;
 }
 
@@ -65,13 +66,19 @@ yuv_to_rgb_fp_coefficients random_record(std::mt19937& rng, const row_case& c) {
         k.luma_offset_lanes[i] = off;
         k.luma_gain_lanes[i] = gain;
     }
-    for (int i = 0; i < 4; ++i) k.scaled_coeffs[i] = static_cast<int32_t>(rng()) >> (rng() % 20);
+    for (int i = 0; i < 4; ++i) {
+        k.scaled_coeffs[i] = static_cast<int32_t>(rng()) >> (rng() % 20);
+        k.generic_gains[i] = static_cast<int32_t>(rng()) >> (rng() % 24);
+    }
+    // Offsets above 255 and large gains wrap the generic 32-bit luma product.
+    k.generic_luma_offset = rng() % 512;
+    k.generic_luma_gain = rng() >> (rng() % 24);
     return k;
 }
 
 std::vector<unsigned> widths_for(const row_case& c) {
     std::vector<unsigned> w;
-    for (unsigned i = 0; i <= 3 * c.block + 7; ++i) w.push_back(i);
+    for (unsigned i = 0; i <= 3 * c.kernel->block + 7; ++i) w.push_back(i);
     for (unsigned i : {1919u, 1920u, 1921u}) w.push_back(i);
     return w;
 }
@@ -84,12 +91,12 @@ uint32_t base_seed() {
 // One comparison; true when SIMD and twin agree. Offsets are byte misalignments from 16.
 bool compare_once(const row_case& c, std::mt19937& rng, unsigned width, const unsigned off[4],
                   uint32_t seed) {
-    const size_t chroma = (width + c.factor - 1) / c.factor;
+    const size_t chroma = (width + c.kernel->factor - 1) / c.kernel->factor;
     alignas(16) static uint8_t y[2048 + 16], u[2048 + 16], v[2048 + 16];
     fill_samples(rng, y + off[0], width);
     fill_samples(rng, u + off[1], chroma);
     fill_samples(rng, v + off[2], chroma);
-    const size_t bytes = width * c.pixel_size;
+    const size_t bytes = width * c.kernel->pixel_size;
     std::vector<uint8_t> out_simd(bytes + 2 * kGuard + 16, kFill);
     std::vector<uint8_t> out_twin(out_simd);
     uint8_t* base_simd = out_simd.data() + kGuard;
@@ -98,36 +105,39 @@ bool compare_once(const row_case& c, std::mt19937& rng, unsigned width, const un
     const yuv_to_rgb_fp_coefficients k = random_record(rng, c);
 
     const dither_snapshot before = take(c);
-    std::srand(seed);
-    c.simd(y + off[0], u + off[1], v + off[2], base_simd, width, k);
+    dither_draw_seed(seed);
+    c.kernel->row(y + off[0], u + off[1], v + off[2], base_simd, width, k);
     const dither_snapshot after_simd = take(c);
     restore(c, before);
-    std::srand(seed);
-    c.twin(y + off[0], u + off[1], v + off[2], base_twin, width, k);
+    dither_draw_seed(seed);
+    c.reference->row(y + off[0], u + off[1], v + off[2], base_twin, width, k);
     const dither_snapshot after_twin = take(c);
 
-    EXPECT_EQ(out_simd, out_twin) << c.name << " width " << width << " offsets " << off[0] << ","
-                                  << off[1] << "," << off[2] << "," << off[3];
-    EXPECT_EQ(after_simd.state, after_twin.state) << c.name << " width " << width;
+    EXPECT_EQ(out_simd, out_twin) << c.level << " " << c.kernel->name << " width " << width
+                                  << " offsets " << off[0] << "," << off[1] << "," << off[2] << ","
+                                  << off[3];
+    EXPECT_EQ(after_simd.state, after_twin.state) << c.level << " " << c.kernel->name;
     EXPECT_EQ(0, std::memcmp(after_simd.pattern.bytes, after_twin.pattern.bytes, 32))
-        << c.name << " width " << width;
+        << c.level << " " << c.kernel->name << " width " << width;
     for (size_t i = 0; i < out_simd.size(); ++i) {
         const bool inside =
             out_simd.data() + i >= base_simd && out_simd.data() + i < base_simd + bytes;
         if (!inside && out_simd[i] != kFill) {
-            ADD_FAILURE() << c.name << " wrote outside its row at byte " << i;
+            ADD_FAILURE() << c.level << " " << c.kernel->name << " wrote outside its row at byte "
+                          << i;
             return false;
         }
     }
     return !::testing::Test::HasFailure();
 }
 
-TEST(RowTwin, SimdMatchesScalarTwinBitForBit) {
+TEST(RowTwin, EveryLevelMatchesTheScalarReferenceBitForBit) {
     const uint32_t seed = base_seed();
     SCOPED_TRACE("seed " + std::to_string(seed) +
                  " (rerun with VEXA_PIXEL_SEED=" + std::to_string(seed) + ")");
     std::mt19937 rng(seed);
     for (const row_case& c : all_row_cases()) {
+        if (c.kernel->row == c.reference->row) continue;  // the reference itself
         for (unsigned width : widths_for(c)) {
             for (unsigned m = 0; m < 16; ++m) {
                 // All four pointers at one misalignment (0: the aligned path), each pointer

@@ -2,9 +2,12 @@
 // 0..31), shared by pixel_rgb565_t and pixel_rgb555_t; Pack is their pack step.
 #pragma once
 
-#include "pixel/simd_lanes.h"
+#include "pixel/simd_lanes_sse2.h"
 
 namespace pixel_simd {
+// Internal linkage: files compiled for other instruction sets include these too, and their
+// copies must never stand in for these.
+namespace {
 
 template <class Pack, bool Aligned>
 inline void block_422_lane16(const uint8_t* y, const uint8_t* c1, const uint8_t* c2, void* dst,
@@ -23,4 +26,5 @@ inline void block_422_lane16(const uint8_t* y, const uint8_t* c1, const uint8_t*
                            Pack::pack(sum_channels(luma_term(odd_bytes(y1), k), t1)));
 }
 
+}  // namespace
 }  // namespace pixel_simd

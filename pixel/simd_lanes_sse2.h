@@ -10,6 +10,9 @@
 #include "pixel/fp_coefficients.h"
 
 namespace pixel_simd {
+// Internal linkage: files compiled for other instruction sets include these too, and their
+// copies must never stand in for these.
+namespace {
 
 // Coefficients as vector operands, set up once per call.
 struct lane_coeffs {
@@ -166,4 +169,5 @@ inline void store16_pairs(void* dst, __m128i even, __m128i odd) {
     store16<Aligned>(static_cast<uint8_t*>(dst) + 16, _mm_unpackhi_epi16(even, odd));
 }
 
+}  // namespace
 }  // namespace pixel_simd

@@ -10,9 +10,12 @@
 #include <cstring>
 
 #include "pixel/dither.h"
-#include "pixel/simd_lanes.h"
+#include "pixel/simd_lanes_sse2.h"
 
 namespace pixel_simd {
+// Internal linkage: files compiled for other instruction sets include these too, and their
+// copies must never stand in for these.
+namespace {
 
 inline bool aligned16(const void* p) { return (reinterpret_cast<uintptr_t>(p) & 15) == 0; }
 
@@ -72,4 +75,5 @@ void convert_row(const uint8_t* y, const uint8_t* c1, const uint8_t* c2, typenam
     if (pattern && !Tr::advance_before_tail) advance_dither(pattern);
 }
 
+}  // namespace
 }  // namespace pixel_simd
