@@ -1,7 +1,7 @@
 // SSE2 entries of the kernel table: eight 16-bit lanes a step.
 #include "pixel/isa_levels.h"
 #include "pixel/kernel_table.h"
-#include "pixel/row_blocks_sse2.h"
+#include "pixel/row_blocks.h"
 
 namespace {
 

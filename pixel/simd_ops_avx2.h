@@ -1,0 +1,72 @@
+// The row converters' primitive operations on a 32-byte vector: each 16-byte half holds one block,
+// the low half the first of two consecutive blocks, the high half the second. Every operation the
+// block steps use works within a half, so two blocks take the instructions of one.
+#pragma once
+
+#include <immintrin.h>
+
+#include "pixel/simd_ops_sse2.h"
+
+namespace pixel_simd {
+namespace {
+
+template <>
+struct ops<__m256i> {
+    using V = __m256i;
+    static constexpr unsigned halves = 2;
+
+    static V zero() { return _mm256_setzero_si256(); }
+    static V set16(int16_t x) { return _mm256_set1_epi16(x); }
+    static V lanes(const void* field) {
+        return _mm256_broadcastsi128_si256(_mm_load_si128(static_cast<const __m128i*>(field)));
+    }
+
+    static V adds_u8(V a, V b) { return _mm256_adds_epu8(a, b); }
+    static V add16(V a, V b) { return _mm256_add_epi16(a, b); }
+    static V sub16(V a, V b) { return _mm256_sub_epi16(a, b); }
+    static V mullo16(V a, V b) { return _mm256_mullo_epi16(a, b); }
+    static V adds16(V a, V b) { return _mm256_adds_epi16(a, b); }
+    static V max16(V a, V b) { return _mm256_max_epi16(a, b); }
+    static V and_(V a, V b) { return _mm256_and_si256(a, b); }
+    static V or_(V a, V b) { return _mm256_or_si256(a, b); }
+    template <int N>
+    static V srli16(V a) {
+        return _mm256_srli_epi16(a, N);
+    }
+    template <int N>
+    static V slli16(V a) {
+        return _mm256_slli_epi16(a, N);
+    }
+    static V unpacklo8(V a, V b) { return _mm256_unpacklo_epi8(a, b); }
+    static V unpackhi8(V a, V b) { return _mm256_unpackhi_epi8(a, b); }
+    static V unpacklo16(V a, V b) { return _mm256_unpacklo_epi16(a, b); }
+    static V unpackhi16(V a, V b) { return _mm256_unpackhi_epi16(a, b); }
+    static V unpacklo32(V a, V b) { return _mm256_unpacklo_epi32(a, b); }
+    static V unpackhi32(V a, V b) { return _mm256_unpackhi_epi32(a, b); }
+
+    static V halves_of(__m128i lo, __m128i hi) {
+        return _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+    }
+    template <bool Aligned>
+    static V load16(const uint8_t* p, size_t step) {
+        if (step == 16) return _mm256_loadu_si256(reinterpret_cast<const V*>(p));
+        return halves_of(ops<__m128i>::load16<Aligned>(p, 0),
+                         ops<__m128i>::load16<Aligned>(p + step, 0));
+    }
+    static V load8(const uint8_t* p, size_t step) {
+        return halves_of(ops<__m128i>::load8(p, 0), ops<__m128i>::load8(p + step, 0));
+    }
+    static V load4(const uint8_t* p, size_t step) {
+        return halves_of(ops<__m128i>::load4(p, 0), ops<__m128i>::load4(p + step, 0));
+    }
+    // Each half to its own block. Streaming stores of 16 bytes: the aligned path promises 16-byte
+    // alignment only.
+    template <bool Aligned>
+    static void store16(uint8_t* p, size_t step, V v) {
+        ops<__m128i>::store16<Aligned>(p, 0, _mm256_castsi256_si128(v));
+        ops<__m128i>::store16<Aligned>(p + step, 0, _mm256_extracti128_si256(v, 1));
+    }
+};
+
+}  // namespace
+}  // namespace pixel_simd

@@ -1,0 +1,79 @@
+// The primitive operations of the row converters on one 16-byte vector (eight 16-bit lanes). Wider
+// vectors offer the same operations on each of their 16-byte halves (simd_ops_avx2.h), so one
+// block step serves every level: a wider vector converts one block per half.
+#pragma once
+
+#include <emmintrin.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace pixel_simd {
+// Internal linkage: files compiled for other instruction sets include these too, and their
+// copies must never stand in for these.
+namespace {
+
+template <class V>
+struct ops;
+
+template <>
+struct ops<__m128i> {
+    using V = __m128i;
+    static constexpr unsigned halves = 1;
+
+    static V zero() { return _mm_setzero_si128(); }
+    static V set16(int16_t x) { return _mm_set1_epi16(x); }
+    // A 16-byte coefficient field, in every half.
+    static V lanes(const void* field) { return _mm_load_si128(static_cast<const V*>(field)); }
+
+    static V adds_u8(V a, V b) { return _mm_adds_epu8(a, b); }
+    static V add16(V a, V b) { return _mm_add_epi16(a, b); }
+    static V sub16(V a, V b) { return _mm_sub_epi16(a, b); }
+    static V mullo16(V a, V b) { return _mm_mullo_epi16(a, b); }
+    static V adds16(V a, V b) { return _mm_adds_epi16(a, b); }
+    static V max16(V a, V b) { return _mm_max_epi16(a, b); }
+    static V and_(V a, V b) { return _mm_and_si128(a, b); }
+    static V or_(V a, V b) { return _mm_or_si128(a, b); }
+    template <int N>
+    static V srli16(V a) {
+        return _mm_srli_epi16(a, N);
+    }
+    template <int N>
+    static V slli16(V a) {
+        return _mm_slli_epi16(a, N);
+    }
+    static V unpacklo8(V a, V b) { return _mm_unpacklo_epi8(a, b); }
+    static V unpackhi8(V a, V b) { return _mm_unpackhi_epi8(a, b); }
+    static V unpacklo16(V a, V b) { return _mm_unpacklo_epi16(a, b); }
+    static V unpackhi16(V a, V b) { return _mm_unpackhi_epi16(a, b); }
+    static V unpacklo32(V a, V b) { return _mm_unpacklo_epi32(a, b); }
+    static V unpackhi32(V a, V b) { return _mm_unpackhi_epi32(a, b); }
+
+    // Loads of 16, 8 or 4 bytes into each half; `step`: bytes from one half's source to the next.
+    template <bool Aligned>
+    static V load16(const uint8_t* p, size_t) {
+        if constexpr (Aligned) return _mm_load_si128(reinterpret_cast<const V*>(p));
+        return _mm_loadu_si128(reinterpret_cast<const V*>(p));
+    }
+    static V load8(const uint8_t* p, size_t) {
+        return _mm_loadl_epi64(reinterpret_cast<const V*>(p));
+    }
+    static V load4(const uint8_t* p, size_t) {
+        int32_t v;
+        std::memcpy(&v, p, 4);
+        return _mm_cvtsi32_si128(v);
+    }
+    // Aligned: streaming store, keeps framebuffer writes out of the cache.
+    template <bool Aligned>
+    static void store16(uint8_t* p, size_t, V v) {
+        if constexpr (Aligned) {
+            _mm_stream_si128(reinterpret_cast<V*>(p), v);
+        } else {
+            _mm_storeu_si128(reinterpret_cast<V*>(p), v);
+        }
+    }
+};
+
+}  // namespace
+}  // namespace pixel_simd
