@@ -22,7 +22,7 @@ void stream_write(benchmark::State& state, size_t bytes) {
 
 int register_all() {
     for (bench_size s : kSizes) {
-        for (int bpp : {16, 32}) {
+        for (int bpp : {16, 24, 32}) {
             const size_t bytes = size_t(s.width) * s.height * bpp / 8;
             benchmark::RegisterBenchmark(("floor/" + std::to_string(bpp) + "bpp/" +
                                           std::to_string(s.width) + "x" + std::to_string(s.height))

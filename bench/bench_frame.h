@@ -44,7 +44,7 @@ struct bench_planes {
     }
 };
 
-// The six frame converters and the four chroma layouts, by the names the benchmarks print.
+// The frame converters and the four chroma layouts, by the names the benchmarks print.
 struct bench_format {
     const char* name;
     frame_converter convert;
@@ -53,7 +53,8 @@ struct bench_format {
 constexpr bench_format kFormats[] = {
     {"rgb565", frame_yuv_to_rgb565, 2}, {"bgr565", frame_yuv_to_bgr565, 2},
     {"rgb555", frame_yuv_to_rgb555, 2}, {"bgr555", frame_yuv_to_bgr555, 2},
-    {"rgb888", frame_yuv_to_rgb888, 4}, {"bgr888", frame_yuv_to_bgr888, 4}};
+    {"rgb888", frame_yuv_to_rgb888, 4}, {"bgr888", frame_yuv_to_bgr888, 4},
+    {"rgb24", frame_yuv_to_rgb24, 3},   {"bgr24", frame_yuv_to_bgr24, 3}};
 
 struct bench_layout {
     const char* name;

@@ -1,33 +1,28 @@
-// Our row converters (one whole frame, line by line) and frame converters.
+// Ours: every kernel table entry at every instruction-set level this processor runs (a whole
+// frame, line by line, chroma lines shared as the layout says), and the frame converters as the
+// driver calls them (the best level, or the one VEXA_CPU allows).
 #include <benchmark/benchmark.h>
 
 #include <string>
 
 #include "bench_frame.h"
 #include "pixel/frame_converters.h"
-#include "pixel/row_converters.h"
+#include "pixel/kernel_table.h"
 
 namespace {
 
-template <typename T>
-using row_fn = void (*)(unsigned char*, unsigned char*, unsigned char*, T*, unsigned int,
-                        yuv_to_rgb_fp_coefficients);
-template <typename T>
-using prep_fn = void (*)(yuv_to_rgb_coefficients, yuv_to_rgb_fp_coefficients*);
-
-template <typename T>
-void row_frame(benchmark::State& state, row_fn<T> row, prep_fn<T> prep, int factor,
-               bench_size size) {
-    bench_planes planes(size.width, size.height);
-    aligned_buffer dst(size_t(size.width) * size.height * sizeof(T));
-    const int cstride = (size.width + factor - 1) / factor;
+void level_frame(benchmark::State& state, const pixel_kernel& kernel, int vfactor, bench_size s) {
+    bench_planes planes(s.width, s.height);
+    aligned_buffer dst(size_t(s.width) * s.height * kernel.pixel_size);
+    const size_t cstride = (s.width + kernel.factor - 1) / kernel.factor;
     yuv_to_rgb_fp_coefficients k;
-    prep(standard_yuv_coefficients, &k);
+    pixel_prepare_for(kernel, standard_yuv_coefficients, &k);
     for (auto _ : state) {
-        for (int line = 0; line < size.height; ++line) {
-            row(planes.y.data() + size_t(line) * size.width,
-                planes.u.data() + size_t(line) * cstride, planes.v.data() + size_t(line) * cstride,
-                reinterpret_cast<T*>(dst.data()) + size_t(line) * size.width, size.width, k);
+        for (int line = 0; line < s.height; ++line) {
+            const size_t c = size_t(line / vfactor) * cstride;
+            kernel.row(planes.y.data() + size_t(line) * s.width, planes.u.data() + c,
+                       planes.v.data() + c, dst.data() + size_t(line) * s.width * kernel.pixel_size,
+                       s.width, k);
         }
         benchmark::ClobberMemory();
     }
@@ -52,33 +47,50 @@ void frame(benchmark::State& state, frame_converter convert, size_t pixel_size, 
 
 std::string dims(bench_size s) { return std::to_string(s.width) + "x" + std::to_string(s.height); }
 
+// Kept for the whole run: the benchmarks hold references into them.
+struct level_tables {
+    std::string name[8];
+    pixel_kernel_table table[8];
+    size_t count = 0;
+};
+
+level_tables& runnable_levels() {
+    static level_tables levels = [] {
+        level_tables l;
+        l.name[0] = "c";
+        l.table[0] = pixel_build_kernel_table(0);
+        l.count = 1;
+        size_t n = 0;
+        const pixel_isa_level* ladder = pixel_isa_levels(&n);
+        for (size_t i = 0; i < n && l.count < 8; ++i) {
+            if (!ladder[i].available()) continue;
+            l.name[l.count] = ladder[i].name;
+            l.table[l.count] = pixel_build_kernel_table(i + 1);
+            ++l.count;
+        }
+        return l;
+    }();
+    return levels;
+}
+
 int register_all() {
+    const char* kinds[] = {"rgb565", "rgb555", "rgb888", "rgb24"};
+    level_tables& levels = runnable_levels();
     for (bench_size s : kSizes) {
         const std::string d = "/" + dims(s);
-        auto reg_row = [&](const char* name, auto row, auto prep, int f) {
-            benchmark::RegisterBenchmark(
-                ("row/" + std::string(name) + d).c_str(),
-                [=](benchmark::State& st) { row_frame(st, row, prep, f, s); })
-                ->Unit(benchmark::kMillisecond);
-        };
-        using p565 = pixel_rgb565_t;
-        using p555 = pixel_rgb555_t;
-        using p888 = pixel_rgb888_t;
-        reg_row("yuv444_rgb565", row_fn<p565>(pixel_yuv444_to_rgb<p565>),
-                prep_fn<p565>(pixel_yuv_prep_coeff_444<p565>), 1);
-        reg_row("yuv422_rgb565", row_fn<p565>(pixel_yuv422_to_rgb<p565>),
-                prep_fn<p565>(pixel_yuv_prep_coeff_422<p565>), 2);
-        reg_row("yuv411_rgb565", row_fn<p565>(pixel_yuv411_to_rgb<p565>),
-                prep_fn<p565>(pixel_yuv_prep_coeff_411<p565>), 4);
-        reg_row("yuv422_rgb555", row_fn<p555>(pixel_yuv422_to_rgb<p555>),
-                prep_fn<p555>(pixel_yuv_prep_coeff_422<p555>), 2);
-        reg_row("yuv444_rgb888", row_fn<p888>(pixel_yuv444_to_rgb<p888>),
-                prep_fn<p888>(pixel_yuv_prep_coeff_444<p888>), 1);
-        reg_row("yuv422_rgb888", row_fn<p888>(pixel_yuv422_to_rgb<p888>),
-                prep_fn<p888>(pixel_yuv_prep_coeff_422<p888>), 2);
-        reg_row("yuv411_rgb888", row_fn<p888>(pixel_yuv411_to_rgb<p888>),
-                prep_fn<p888>(pixel_yuv_prep_coeff_411<p888>), 4);
-
+        for (size_t l = 0; l < levels.count; ++l) {
+            for (int p = 0; p < kPixelKinds; ++p) {
+                for (const auto& lay : kLayouts) {
+                    const int c = lay.h == 1 ? 0 : lay.h == 2 ? 1 : 2;
+                    const pixel_kernel& kernel = levels.table[l].entry[p][c];
+                    const int v = lay.v;
+                    benchmark::RegisterBenchmark(
+                        ("level/" + levels.name[l] + "/" + kinds[p] + "/" + lay.name + d).c_str(),
+                        [&kernel, v, s](benchmark::State& st) { level_frame(st, kernel, v, s); })
+                        ->Unit(benchmark::kMillisecond);
+                }
+            }
+        }
         for (const auto& f : kFormats) {
             for (const auto& l : kLayouts) {
                 const frame_converter conv = f.convert;

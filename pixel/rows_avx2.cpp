@@ -1,4 +1,5 @@
 // AVX2 entries of the kernel table: sixteen 16-bit lanes a step, two blocks at a time.
+#include "pixel/generic_rows.h"
 #include "pixel/isa_levels.h"
 #include "pixel/kernel_table.h"
 #include "pixel/row_blocks.h"
@@ -28,6 +29,8 @@ void pixel_fill_avx2_kernels(pixel_kernel_table* t) {
     set(t, K::rgb565, L::yuv422, row<yuv422_rgb565>);
     set(t, K::rgb565, L::yuv411, row<yuv411_rgb565>);
     set(t, K::rgb555, L::yuv422, row<yuv422_rgb555>);
+    set(t, K::rgb555, L::yuv444, generic_row<1, __m256i>);
+    set(t, K::rgb555, L::yuv411, generic_row<4, __m256i>);
     set(t, K::rgb888, L::yuv444, row<yuv444_rgb888>);
     set(t, K::rgb888, L::yuv422, row<yuv422_rgb888>);
     set(t, K::rgb888, L::yuv411, row<yuv411_rgb888>);

@@ -37,6 +37,20 @@ struct ops<__m256i> {
     static V slli16(V a) {
         return _mm256_slli_epi16(a, N);
     }
+    static V min16(V a, V b) { return _mm256_min_epi16(a, b); }
+    template <int N>
+    static V srai16(V a) {
+        return _mm256_srai_epi16(a, N);
+    }
+    static V add32(V a, V b) { return _mm256_add_epi32(a, b); }
+    static V sub32(V a, V b) { return _mm256_sub_epi32(a, b); }
+    static V mullo32(V a, V b) { return _mm256_mullo_epi32(a, b); }
+    static V set32(int32_t x) { return _mm256_set1_epi32(x); }
+    template <int N>
+    static V srai32(V a) {
+        return _mm256_srai_epi32(a, N);
+    }
+    static V packs32(V a, V b) { return _mm256_packs_epi32(a, b); }
     static V unpacklo8(V a, V b) { return _mm256_unpacklo_epi8(a, b); }
     static V unpackhi8(V a, V b) { return _mm256_unpackhi_epi8(a, b); }
     static V unpacklo16(V a, V b) { return _mm256_unpacklo_epi16(a, b); }
@@ -58,6 +72,9 @@ struct ops<__m256i> {
     }
     static V load4(const uint8_t* p, size_t step) {
         return halves_of(ops<__m128i>::load4(p, 0), ops<__m128i>::load4(p + step, 0));
+    }
+    static V load2(const uint8_t* p, size_t step) {
+        return halves_of(ops<__m128i>::load2(p, 0), ops<__m128i>::load2(p + step, 0));
     }
     // Each half to its own block. Streaming stores of 16 bytes: the aligned path promises 16-byte
     // alignment only.

@@ -43,6 +43,26 @@ struct ops<__m128i> {
     static V slli16(V a) {
         return _mm_slli_epi16(a, N);
     }
+    static V min16(V a, V b) { return _mm_min_epi16(a, b); }
+    template <int N>
+    static V srai16(V a) {
+        return _mm_srai_epi16(a, N);
+    }
+    static V add32(V a, V b) { return _mm_add_epi32(a, b); }
+    static V sub32(V a, V b) { return _mm_sub_epi32(a, b); }
+    // The low 32 bits of each product: two 32 x 32 -> 64-bit multiplies, even and odd lanes.
+    static V mullo32(V a, V b) {
+        const V even = _mm_mul_epu32(a, b);
+        const V odd = _mm_mul_epu32(_mm_srli_epi64(a, 32), _mm_srli_epi64(b, 32));
+        return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, _MM_SHUFFLE(0, 0, 2, 0)),
+                                  _mm_shuffle_epi32(odd, _MM_SHUFFLE(0, 0, 2, 0)));
+    }
+    static V set32(int32_t x) { return _mm_set1_epi32(x); }
+    template <int N>
+    static V srai32(V a) {
+        return _mm_srai_epi32(a, N);
+    }
+    static V packs32(V a, V b) { return _mm_packs_epi32(a, b); }
     static V unpacklo8(V a, V b) { return _mm_unpacklo_epi8(a, b); }
     static V unpackhi8(V a, V b) { return _mm_unpackhi_epi8(a, b); }
     static V unpacklo16(V a, V b) { return _mm_unpacklo_epi16(a, b); }
@@ -62,6 +82,11 @@ struct ops<__m128i> {
     static V load4(const uint8_t* p, size_t) {
         int32_t v;
         std::memcpy(&v, p, 4);
+        return _mm_cvtsi32_si128(v);
+    }
+    static V load2(const uint8_t* p, size_t) {
+        uint16_t v;
+        std::memcpy(&v, p, 2);
         return _mm_cvtsi32_si128(v);
     }
     // Aligned: streaming store, keeps framebuffer writes out of the cache.
