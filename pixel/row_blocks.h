@@ -192,17 +192,7 @@ struct yuv411_rgb888 : no_dither {
 };
 
 // Packed 24 bpp from a 32-bit kernel: the blocks are converted into an aligned temporary and each
-// pixel's three low bytes are kept.
-inline void pack_rgb24(const uint32_t* wide, uint8_t* out, unsigned pixels) {
-    for (unsigned i = 0; i < pixels; i += 4) {
-        const uint64_t w0 =
-            uint64_t{wide[i]} | uint64_t{wide[i + 1]} << 24 | uint64_t{wide[i + 2]} << 48;
-        const uint32_t w1 = wide[i + 2] >> 16 | wide[i + 3] << 8;
-        std::memcpy(out + 3 * i, &w0, 8);
-        std::memcpy(out + 3 * i + 8, &w1, 4);
-    }
-}
-
+// pixel's three low bytes are kept (ops<V>::pack_rgb24).
 template <class Wide>
 struct packed24 : no_dither {
     using pixel = pixel_rgb24_t;
@@ -220,7 +210,7 @@ struct packed24 : no_dither {
         alignas(16) uint32_t wide[pixels];
         Wide::template convert_block<false, V>(y, c1, c2, reinterpret_cast<uint8_t*>(wide), k, pat0,
                                                pat1);
-        pack_rgb24(wide, dst, pixels);
+        ops<V>::pack_rgb24(wide, dst, pixels);
     }
 };
 

@@ -76,6 +76,22 @@ struct ops<__m256i> {
     static V load2(const uint8_t* p, size_t step) {
         return halves_of(ops<__m128i>::load2(p, 0), ops<__m128i>::load2(p + step, 0));
     }
+    // As ops<__m128i>::pack_rgb24, sixteen pixels at a time with byte shuffles; `pixels` a
+    // multiple of 16.
+    static void pack_rgb24(const uint32_t* wide, uint8_t* out, unsigned pixels) {
+        const __m128i keep3 = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+        for (unsigned i = 0; i < pixels; i += 16, out += 48) {
+            const __m128i* in = reinterpret_cast<const __m128i*>(wide + i);
+            const __m128i a = _mm_shuffle_epi8(_mm_load_si128(in), keep3);
+            const __m128i b = _mm_shuffle_epi8(_mm_load_si128(in + 1), keep3);
+            const __m128i c = _mm_shuffle_epi8(_mm_load_si128(in + 2), keep3);
+            const __m128i d = _mm_shuffle_epi8(_mm_load_si128(in + 3), keep3);
+            __m128i* o = reinterpret_cast<__m128i*>(out);
+            _mm_storeu_si128(o, _mm_or_si128(a, _mm_slli_si128(b, 12)));
+            _mm_storeu_si128(o + 1, _mm_or_si128(_mm_srli_si128(b, 4), _mm_slli_si128(c, 8)));
+            _mm_storeu_si128(o + 2, _mm_or_si128(_mm_srli_si128(c, 8), _mm_slli_si128(d, 4)));
+        }
+    }
     // Each half to its own block. Streaming stores of 16 bytes: the aligned path promises 16-byte
     // alignment only.
     template <bool Aligned>

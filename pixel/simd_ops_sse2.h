@@ -89,6 +89,16 @@ struct ops<__m128i> {
         std::memcpy(&v, p, 2);
         return _mm_cvtsi32_si128(v);
     }
+    // The three low bytes of each 32-bit pixel, packed; `pixels` a multiple of 4.
+    static void pack_rgb24(const uint32_t* wide, uint8_t* out, unsigned pixels) {
+        for (unsigned i = 0; i < pixels; i += 4) {
+            const uint64_t w0 =
+                uint64_t{wide[i]} | uint64_t{wide[i + 1]} << 24 | uint64_t{wide[i + 2]} << 48;
+            const uint32_t w1 = wide[i + 2] >> 16 | wide[i + 3] << 8;
+            std::memcpy(out + 3 * i, &w0, 8);
+            std::memcpy(out + 3 * i + 8, &w1, 4);
+        }
+    }
     // Aligned: streaming store, keeps framebuffer writes out of the cache.
     template <bool Aligned>
     static void store16(uint8_t* p, size_t, V v) {
