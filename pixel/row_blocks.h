@@ -47,28 +47,12 @@ struct yuv444_rgb565 {
 
 // The 4:2:2 lane-form block for 16-bit pixels (32 pixels, doubled chroma terms, dither bytes
 // 0..31), shared by pixel_rgb565_t and pixel_rgb555_t; Pack is their pack step.
-template <class Pack, bool A, class V>
-void block_422_lane16(const uint8_t* y, const uint8_t* c1, const uint8_t* c2, uint8_t* dst,
-                      const lane_coeffs<V>& k, V pat0, V pat1) {
-    using O = ops<V>;
-    const V y0 = O::adds_u8(O::template load16<A>(y, 32), pat0);
-    const V y1 = O::adds_u8(O::template load16<A>(y + 16, 32), pat1);
-    const V u = O::template load16<A>(c1, 16);
-    const V v = O::template load16<A>(c2, 16);
-    // Chroma terms once per chroma sample; each serves the even and the odd pixel of its pair.
-    const auto t0 = lane_doubled_terms(centred(widen_lo(u)), centred(widen_lo(v)), k);
-    const auto t1 = lane_doubled_terms(centred(widen_hi(u)), centred(widen_hi(v)), k);
-    store16_pairs<A>(dst, 64, Pack::pack(sum_channels(luma_term(even_bytes(y0), k), t0)),
-                     Pack::pack(sum_channels(luma_term(odd_bytes(y0), k), t0)));
-    store16_pairs<A>(dst + 32, 64, Pack::pack(sum_channels(luma_term(even_bytes(y1), k), t1)),
-                     Pack::pack(sum_channels(luma_term(odd_bytes(y1), k), t1)));
-}
-
-struct yuv422_rgb565 {
-    using pixel = pixel_rgb565_t;
+template <class Pixel, class Pack, dither_pattern& Pattern>
+struct yuv422_lane16 {
+    using pixel = Pixel;
     static constexpr unsigned block = 32, factor = 2;
     static constexpr bool chroma_aligned = true, advance_before_tail = false;
-    static dither_pattern* pattern() { return &dither_pattern_yuv422_rgb565; }
+    static dither_pattern* pattern() { return &Pattern; }
     template <class V>
     static lane_coeffs<V> coeffs(const yuv_to_rgb_fp_coefficients& k) {
         return lane_form<V>(k);
@@ -76,9 +60,22 @@ struct yuv422_rgb565 {
     template <bool A, class V>
     static void convert_block(const uint8_t* y, const uint8_t* c1, const uint8_t* c2, uint8_t* dst,
                               const lane_coeffs<V>& k, V pat0, V pat1) {
-        block_422_lane16<pack_rgb565, A>(y, c1, c2, dst, k, pat0, pat1);
+        using O = ops<V>;
+        const V y0 = O::adds_u8(O::template load16<A>(y, 32), pat0);
+        const V y1 = O::adds_u8(O::template load16<A>(y + 16, 32), pat1);
+        const V u = O::template load16<A>(c1, 16);
+        const V v = O::template load16<A>(c2, 16);
+        // Chroma terms once per chroma sample; each serves the even and the odd pixel of its pair.
+        const auto t0 = lane_doubled_terms(centred(widen_lo(u)), centred(widen_lo(v)), k);
+        const auto t1 = lane_doubled_terms(centred(widen_hi(u)), centred(widen_hi(v)), k);
+        store16_pairs<A>(dst, 64, Pack::pack(sum_channels(luma_term(even_bytes(y0), k), t0)),
+                         Pack::pack(sum_channels(luma_term(odd_bytes(y0), k), t0)));
+        store16_pairs<A>(dst + 32, 64, Pack::pack(sum_channels(luma_term(even_bytes(y1), k), t1)),
+                         Pack::pack(sum_channels(luma_term(odd_bytes(y1), k), t1)));
     }
 };
+using yuv422_rgb565 = yuv422_lane16<pixel_rgb565_t, pack_rgb565, dither_pattern_yuv422_rgb565>;
+using yuv422_rgb555 = yuv422_lane16<pixel_rgb555_t, pack_rgb555, dither_pattern_yuv422_rgb555>;
 
 struct yuv411_rgb565 {
     using pixel = pixel_rgb565_t;
@@ -107,22 +104,6 @@ struct yuv411_rgb565 {
         store16_pairs<A>(dst + 32, 64,
                          pack_rgb565::pack(sum_channels(luma_term(even_bytes(y1), k), t47)),
                          pack_rgb565::pack(sum_channels(luma_term(odd_bytes(y1), k), t47)));
-    }
-};
-
-struct yuv422_rgb555 {
-    using pixel = pixel_rgb555_t;
-    static constexpr unsigned block = 32, factor = 2;
-    static constexpr bool chroma_aligned = true, advance_before_tail = false;
-    static dither_pattern* pattern() { return &dither_pattern_yuv422_rgb555; }
-    template <class V>
-    static lane_coeffs<V> coeffs(const yuv_to_rgb_fp_coefficients& k) {
-        return lane_form<V>(k);
-    }
-    template <bool A, class V>
-    static void convert_block(const uint8_t* y, const uint8_t* c1, const uint8_t* c2, uint8_t* dst,
-                              const lane_coeffs<V>& k, V pat0, V pat1) {
-        block_422_lane16<pack_rgb555, A>(y, c1, c2, dst, k, pat0, pat1);
     }
 };
 
