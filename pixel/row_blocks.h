@@ -93,8 +93,7 @@ struct yuv411_rgb565 {
         using O = ops<V>;
         const V y0 = O::adds_u8(O::template load16<A>(y, 32), pat0);
         const V y1 = O::adds_u8(O::template load16<A>(y + 16, 32), pat1);
-        const auto t = scalar_form_terms(centred(widen_lo(O::load8(c1, 8))),
-                                         centred(widen_lo(O::load8(c2, 8))), k);
+        const auto t = scalar_form_terms(centred(O::load8_wide(c1)), centred(O::load8_wide(c2)), k);
         // Pixels 2i and 2i+1 share sample i/2: samples 0..3 serve y0's even and odd pixels alike.
         const auto t03 = dup2_lo(t);
         const auto t47 = dup2_hi(t);
@@ -142,8 +141,7 @@ struct yuv422_rgb888 : no_dither {
                               const lane_coeffs<V>& k, V, V) {
         using O = ops<V>;
         const V yb = O::template load16<A>(y, 16);
-        const auto t = scalar_form_terms(centred(widen_lo(O::load8(c1, 8))),
-                                         centred(widen_lo(O::load8(c2, 8))), k);
+        const auto t = scalar_form_terms(centred(O::load8_wide(c1)), centred(O::load8_wide(c2)), k);
         // Sample i serves pixels 2i and 2i+1: the even and the odd pixels take the terms as they
         // are.
         store_rgb888_pairs<A>(dst, 64, sum_channels(luma_term(even_bytes(yb), k), t),

@@ -70,6 +70,9 @@ struct ops<__m256i> {
     static V load8(const uint8_t* p, size_t step) {
         return halves_of(ops<__m128i>::load8(p, 0), ops<__m128i>::load8(p + step, 0));
     }
+    static V load8_wide(const uint8_t* p) {
+        return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+    }
     static V load4(const uint8_t* p, size_t step) {
         return halves_of(ops<__m128i>::load4(p, 0), ops<__m128i>::load4(p + step, 0));
     }

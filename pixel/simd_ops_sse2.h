@@ -79,6 +79,8 @@ struct ops<__m128i> {
     static V load8(const uint8_t* p, size_t) {
         return _mm_loadl_epi64(reinterpret_cast<const V*>(p));
     }
+    // Eight bytes a half, consecutive halves from consecutive bytes, as 16-bit lanes.
+    static V load8_wide(const uint8_t* p) { return _mm_unpacklo_epi8(load8(p, 0), zero()); }
     static V load4(const uint8_t* p, size_t) {
         int32_t v;
         std::memcpy(&v, p, 4);
