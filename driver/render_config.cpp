@@ -2,10 +2,13 @@
 
 #include <strings.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "driver/config_file.h"
 #include "driver/driver_settings.h"
 #include "driver/hook_table.h"
 #include "fbdev/device_settings.h"
@@ -22,13 +25,48 @@ void request_restart() {
     output_media_item_reconnect_at = 0;
 }
 
-void apply_device(const char* value) {
+// strtol's reading of text as an int. A number beyond the int range is refused with a warning, so
+// that the setting keeps its value instead of taking a wrapped or clamped one.
+bool setting_number(const char* name, const char* value, const char* text, int base, int* out) {
+    errno = 0;
+    const long number = std::strtol(text, nullptr, base);
+    if (errno == ERANGE || number > INT_MAX || number < INT_MIN) {
+        std::fprintf(stderr, "Warning: %s=%s is out of range, setting kept\n", name, value);
+        return false;
+    }
+    *out = static_cast<int>(number);
+    return true;
+}
+
+void apply_device(const char* name, const char* value) {
+    int index = -1;
+    if (std::strncmp(value, "/dev/fb", 7) == 0 &&
+        !setting_number(name, value, value + 7, 0, &index))
+        return;
     device_setting.clear();
     fb_index_setting = -1;
     if (std::strncmp(value, "pci:", 4) == 0) {
         device_setting = value;
     } else if (std::strncmp(value, "/dev/fb", 7) == 0) {
-        fb_index_setting = static_cast<int>(std::strtol(value + 7, nullptr, 0));
+        fb_index_setting = index;
+    }
+}
+
+void apply_config_line(char* line) {
+    chomp(line);
+    char* start = line + std::strspn(line, " \t");
+    char* name = nullptr;
+    char* value = nullptr;
+    divide_name_equ_value_pair(start, &name, &value);
+    if (name == nullptr || value == nullptr) return;
+    if (std::strcmp(name, "item") == 0) {
+        // Every "item" line resets, whether or not it names the current item.
+        call_reset_hook();
+        output_media_item_reconnect_at = 0;
+        output_media_item_set_output_media_item(value);
+        restart_flag = true;
+    } else {
+        apply_render_setting(name, value, true);
     }
 }
 
@@ -47,21 +85,24 @@ void apply_vsync(const char* value) {
 }  // namespace
 
 void apply_render_setting(const char* name, const char* value, bool from_file) {
+    int number = 0;
     if (std::strcmp(name, "autostart item") == 0) {
-        autostart_item = static_cast<int>(std::strtol(value, nullptr, 10)) > 0;
+        if (setting_number(name, value, value, 10, &number)) autostart_item = number > 0;
     } else if (strcasecmp(name, "realtime process") == 0) {
-        if (from_file) vexa_run_as_realtime = std::strtol(value, nullptr, 0) > 0;
+        if (from_file && setting_number(name, value, value, 0, &number))
+            vexa_run_as_realtime = number > 0;
     } else if (strcasecmp(name, "lock memory") == 0) {
-        if (from_file) vexa_do_mlock = std::strtol(value, nullptr, 0) > 0;
+        if (from_file && setting_number(name, value, value, 0, &number)) vexa_do_mlock = number > 0;
     } else if (strcasecmp(name, "take framebuffer console") == 0) {
-        const int take = value[0] == '\0' ? -1 : static_cast<int>(std::strtol(value, nullptr, 10));
+        int take = -1;
+        if (value[0] != '\0' && !setting_number(name, value, value, 10, &take)) return;
         if (take != take_fbcon_setting) {
             request_restart();
             take_fbcon_setting = take;
         }
     } else if (strcasecmp(name, "device") == 0) {
         // Restarts even when unchanged, so setting it again reopens the device.
-        apply_device(value);
+        apply_device(name, value);
         request_restart();
     } else if (strcasecmp(name, "vsync") == 0) {
         apply_vsync(value);
@@ -69,33 +110,33 @@ void apply_render_setting(const char* name, const char* value, bool from_file) {
 }
 
 int load_render_config(const char* path) {
-    std::FILE* file = std::fopen(path, "r");
-    if (file == nullptr) return -1;
+    std::string text;
+    if (!read_config_text(path, &text)) return -1;
 
     // Defaults the file may override; no other setting is reset.
     output_media_item_set_output_media_item("");
     vexa_run_as_realtime = true;
     vexa_do_mlock = true;
 
-    char line[1024];
-    while (!std::feof(file) && !std::ferror(file)) {
-        if (std::fgets(line, sizeof line, file) == nullptr) break;
-        chomp(line);
-        char* start = line + std::strspn(line, " \t");
-        char* name = nullptr;
-        char* value = nullptr;
-        divide_name_equ_value_pair(start, &name, &value);
-        if (name == nullptr || value == nullptr) continue;
-        if (std::strcmp(name, "item") == 0) {
-            // Every "item" line resets, whether or not it names the current item.
-            call_reset_hook();
-            output_media_item_reconnect_at = 0;
-            output_media_item_set_output_media_item(value);
-            restart_flag = true;
-        } else {
-            apply_render_setting(name, value, true);
+    // Editors on other systems put a byte-order mark before the first name.
+    size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    char line[kMaxConfigLine + 1];
+    for (unsigned number = 1; start < text.size(); ++number) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        const size_t length = end - start;
+        if (length > kMaxConfigLine) {
+            // Applying any piece of it could turn the tail of a comment into a setting.
+            std::fprintf(stderr,
+                         "Warning: configuration line %u is longer than %zu bytes, skipped\n",
+                         number, kMaxConfigLine);
+            start = end + 1;
+            continue;
         }
+        std::memcpy(line, text.data() + start, length);
+        line[length] = '\0';
+        start = end + 1;
+        apply_config_line(line);
     }
-    std::fclose(file);
     return 0;
 }

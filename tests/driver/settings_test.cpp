@@ -1,5 +1,7 @@
 // Configuration file and live settings.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -125,15 +127,96 @@ TEST_F(SettingsTest, FileLines) {
     }
 }
 
-TEST_F(SettingsTest, LongLineIsReadInPiecesOfItsOwn) {
-    // 3000 characters: the piece that starts at character 1023 is a line of its own.
-    std::string line = "item=" + std::string(1018, 'a');
-    line += "device=/dev/fb3" + std::string(1023 - 15, 'b');
-    line += std::string(3000 - line.size(), 'c');
-    ASSERT_EQ(3000u, line.size());
-    ASSERT_EQ(0, load(line + "\nautostart item=1\n"));
+TEST_F(SettingsTest, OverlongLineIsSkippedWholeWithItsNumber) {
+    // The tail of an overlong comment must not become a setting, nor an item path be cut short.
+    const std::string comment = "# " + std::string(1100, 'x') + " item=/x.y4m device=/dev/fb3";
+    const std::string path = "item=/" + std::string(1100, 'p') + ".y4m";
+    const std::string longest = "item=" + std::string(1023 - 5, 'a');  // fits exactly
+    driver_test::StderrCapture err;
+    ASSERT_EQ(0, load("autostart item=1\n" + comment + "\n" + path + "\n" + longest +
+                      "\ntake framebuffer console=0\n" + std::string(5000, 'z')));
+    const std::string text = err.text();
     EXPECT_EQ(std::string(1018, 'a'), output_media_item);
-    EXPECT_EQ(3, fb_index_setting);  // "/dev/fb3bbb...": strtol stops at the first b
+    EXPECT_EQ(-1, fb_index_setting);
+    EXPECT_TRUE(autostart_item);
+    EXPECT_EQ(0, take_fbcon_setting);
+    for (const char* number : {"line 2 ", "line 3 ", "line 6 "})
+        EXPECT_NE(std::string::npos, text.find(number)) << text;
+    EXPECT_EQ(std::string::npos, text.find("line 4 ")) << text;
+}
+
+TEST_F(SettingsTest, ByteOrderMarkBeforeTheFirstLineIsSkipped) {
+    ASSERT_EQ(0, load("\xEF\xBB\xBFitem=pattern:bars\nautostart item=1\n"));
+    EXPECT_EQ("pattern:bars", output_media_item);
+    EXPECT_TRUE(autostart_item);
+}
+
+TEST_F(SettingsTest, OnlySmallRegularFilesAreRead) {
+    // A link to a regular file is followed; anything else fails without touching a setting (a
+    // FIFO without a writer must not block, a device that never ends must not spin).
+    dir.write("real.conf", "item=pattern:bars\n");
+    ASSERT_EQ(0, symlink(dir.file("real.conf").c_str(), dir.file("link.conf").c_str()));
+    ASSERT_EQ(0, mkfifo(dir.file("fifo.conf").c_str(), 0600));
+    dir.write("big.conf", "item=pattern:bars\n" + std::string(1024 * 1024, '#'));
+    struct Case {
+        std::string path;
+        int result;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {dir.file("link.conf"), 0, ""},
+        {dir.path(), -1, "not a regular file"},
+        {dir.file("fifo.conf"), -1, "not a regular file"},
+        {"/dev/zero", -1, "not a regular file"},
+        {"/dev/urandom", -1, "not a regular file"},
+        {dir.file("big.conf"), -1, "larger than 1 MiB"},
+        {dir.file("absent.conf"), -1, "No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        output_media_item_set_output_media_item("pattern:ramps");
+        SCOPED_TRACE(c.path);
+        driver_test::StderrCapture err;
+        EXPECT_EQ(c.result, load_render_config(c.path.c_str()));
+        EXPECT_NE(std::string::npos, err.text().find(c.reason));
+        EXPECT_EQ(c.result == 0 ? "pattern:bars" : "pattern:ramps", output_media_item);
+    }
+}
+
+TEST_F(SettingsTest, NumberOutOfRangeKeepsTheSettingAndWarns) {
+    struct Case {
+        const char* name;
+        const char* value;
+    };
+    const Case cases[] = {
+        {"autostart item", "99999999999999999999"},
+        {"autostart item", "-99999999999999999999"},
+        {"autostart item", "4294967296"},  // would wrap to 0 as an int
+        {"realtime process", "0x100000000"},
+        {"lock memory", "-4294967297"},
+        {"take framebuffer console", "99999999999999999999"},
+        {"device", "/dev/fb4294967296"},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        autostart_item = true;
+        take_fbcon_setting = 1;
+        fb_index_setting = 2;
+        SCOPED_TRACE(std::string(c.name) + "=" + c.value);
+        driver_test::StderrCapture err;
+        ASSERT_EQ(0, load(std::string("realtime process=0\nlock memory=0\n") + c.name + "=" +
+                          c.value + "\n"));
+        EXPECT_NE(std::string::npos, err.text().find("out of range"));
+        EXPECT_TRUE(autostart_item);
+        EXPECT_FALSE(vexa_run_as_realtime);
+        EXPECT_FALSE(vexa_do_mlock);
+        EXPECT_EQ(1, take_fbcon_setting);
+        EXPECT_EQ(2, fb_index_setting);
+    }
+    // Live changes are held to the same range.
+    SetUp();
+    autostart_item = true;
+    driver_on_set(nullptr, "autostart item", "99999999999999999999");
     EXPECT_TRUE(autostart_item);
 }
 
