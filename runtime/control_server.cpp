@@ -17,6 +17,8 @@
 #include "runtime/control_requests.h"
 #include "runtime/runtime_internal.h"
 
+int64_t vexa_control_idle_ms = 5000;
+
 namespace {
 // Requests answered per client in one pass, so that a client sending many at once cannot hold up
 // the caller; the rest wait for the next pass.
@@ -26,8 +28,9 @@ struct client {
     int fd;
     std::string in;
     std::string out;
-    bool ended;    // the client sent all it will send; closed once answered
-    bool closing;  // no more requests are served; closed once its replies are out
+    bool ended;             // the client sent all it will send; closed once answered
+    bool closing;           // no more requests are served; closed once its replies are out
+    int64_t idle_since_ms;  // connected, or last complete request
 };
 
 int g_listen_fd = -1;
@@ -50,6 +53,17 @@ int64_t now_ms() {
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+// A client that sends no complete request for this long is closed, so that idle connections
+// cannot hold every place.
+int64_t idle_deadline(const client& c) { return c.idle_since_ms + vexa_control_idle_ms; }
+
+bool idle_expired() {
+    const int64_t now = now_ms();
+    for (const client& c : g_clients)
+        if (now >= idle_deadline(c)) return true;
+    return false;
 }
 
 // Sends what is queued without waiting; false when the client is gone.
@@ -90,6 +104,7 @@ int serve_lines(client& c) {
         if (newline == std::string::npos) break;
         if (handle_request_line(c.in.data() + start, newline - start, &reply)) changed = 1;
         queue_reply(c, reply);
+        c.idle_since_ms = now_ms();
         start = std::min(newline + 1, c.in.size());
     }
     c.in.erase(0, start);
@@ -125,7 +140,7 @@ void accept_clients() {
         } else if (g_clients.size() >= vexa_control_max_clients) {
             refuse(fd, "{\"error\":\"too many clients\"}\n");
         } else {
-            g_clients.push_back(client{fd, {}, {}, false, false});
+            g_clients.push_back(client{fd, {}, {}, false, false, now_ms()});
         }
     }
 }
@@ -226,11 +241,15 @@ int vexa_control_wait(int timeout_ms) {
             if (!c.out.empty()) events |= POLLOUT;
             fds.push_back(pollfd{c.fd, events, 0});
         }
-        const int64_t remaining = deadline - now_ms();
-        const int timeout = backlog || remaining <= 0 ? 0 : static_cast<int>(remaining);
-        const int ready = poll(fds.data(), fds.size(), timeout);
+        const int64_t now = now_ms();
+        const int64_t remaining = deadline - now;
+        int64_t timeout = backlog || remaining <= 0 ? 0 : remaining;
+        // Wake up for the first idle client to be closed.
+        for (const client& c : g_clients)
+            timeout = std::min(timeout, std::max<int64_t>(0, idle_deadline(c) - now));
+        const int ready = poll(fds.data(), fds.size(), static_cast<int>(timeout));
         if (ready < 0) return -1;  // a signal: let the caller look at DIE4
-        if (ready == 0 && !backlog) return 0;
+        if (ready == 0 && !backlog && now_ms() >= deadline && !idle_expired()) return 0;
 
         size_t k = 0;
         if (g_listen_fd >= 0 && (fds[k++].revents & POLLIN)) accept_clients();
@@ -251,6 +270,7 @@ int vexa_control_wait(int timeout_ms) {
                 alive = false;
             }
             if (alive && (c.ended || c.closing) && !has_backlog(c) && c.out.empty()) alive = false;
+            if (alive && now_ms() >= idle_deadline(c)) alive = false;
             if (alive) {
                 kept.push_back(std::move(c));
             } else {

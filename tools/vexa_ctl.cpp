@@ -105,11 +105,16 @@ int main(int argc, char** argv) {
     if (fd < 0 || connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
         return fail("cannot connect to " + sock + ": " + std::strerror(errno));
     const std::string line = request + "\n";
-    if (send(fd, line.data(), line.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(line.size()))
-        return fail("cannot send the request: " + std::string(std::strerror(errno)));
+    const bool sent =
+        send(fd, line.data(), line.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(line.size());
+    const int send_error = errno;
+    // A driver that refuses the connection (too many clients) says why before it closes: its
+    // reason is worth more than the broken pipe the send then meets.
     std::string reply;
     const bool got = read_reply(fd, &reply);
     close(fd);
+    if (!got && !sent)
+        return fail("cannot send the request: " + std::string(std::strerror(send_error)));
     if (!got) return fail("no reply from " + sock);
     if (reply.compare(0, 9, "{\"error\":") == 0) return fail("the driver answered " + reply);
     std::printf("%s\n", reply.c_str());

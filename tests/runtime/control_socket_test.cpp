@@ -279,6 +279,45 @@ TEST_F(ControlSocket, LiveSocketFailsDerivedParams) {
     EXPECT_EQ(0, access(live.c_str(), F_OK));
 }
 
+TEST_F(ControlSocket, IdleClientsAreClosedAndAFullServerSaysSo) {
+    const int64_t saved_idle = vexa_control_idle_ms;
+    vexa_control_idle_ms = 300;
+    start_server();
+    std::vector<int> idle;
+    // Accepted one by one: the listening backlog is shorter than the limit.
+    for (size_t i = 0; i < vexa_control_max_clients; ++i) {
+        idle.push_back(connect_unix(sock_));
+        vexa_control_wait(0);
+    }
+    const int busy = idle.back();  // this one keeps asking, so it is never idle
+    for (int i = 0; i < 5; ++i) vexa_control_wait(5);
+    EXPECT_EQ(vexa_control_max_clients, control_socket_client_count());
+
+    const int refused = connect_unix(sock_);
+    ASSERT_GE(refused, 0);
+    EXPECT_EQ("{\"error\":\"too many clients\"}", read_line_served(refused));
+    close(refused);
+
+    // Past the idle limit only the client that keeps sending requests is left.
+    for (int i = 0; i < 6; ++i) {
+        ASSERT_TRUE(send_all(busy, "status\n"));
+        EXPECT_EQ(0u, read_line_served(busy).rfind("{\"status\":", 0));
+        vexa_control_wait(100);
+    }
+    EXPECT_EQ(1u, control_socket_client_count());
+    char byte;
+    EXPECT_EQ(0, recv(idle.front(), &byte, 1, MSG_DONTWAIT));  // closed by the server
+    // A long wait still comes back to close an idle client on time.
+    const int late = connect_unix(sock_);
+    vexa_control_wait(0);
+    EXPECT_EQ(2u, control_socket_client_count());
+    vexa_control_wait(1000);
+    EXPECT_EQ(0, recv(late, &byte, 1, MSG_DONTWAIT));
+    for (int fd : idle) close(fd);
+    close(late);
+    vexa_control_idle_ms = saved_idle;
+}
+
 void count_signal(int) { DIE4 = DIE4 + 1; }
 
 TEST_F(ControlSocket, WaitReturnsWhenASignalArrives) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "process_fixture.h"
+#include "runtime/control_server.h"
 #include "runtime/runtime_api.h"
 #include "runtime/runtime_internal.h"
 #include "runtime/switch_values.h"
@@ -106,5 +107,17 @@ TEST_F(VexaCtl, RequestsAndExitStatus) {
     }
     ASSERT_EQ(1u, g_sets.size());
     EXPECT_EQ("autostart item", g_sets[0].first);
+}
+TEST_F(VexaCtl, FullServerGivesItsReason) {
+    std::vector<int> held;
+    for (size_t i = 0; i < vexa_control_max_clients; ++i) {
+        held.push_back(connect_unix(sock_));
+        vexa_control_wait(0);
+    }
+    for (int i = 0; i < 5; ++i) vexa_control_wait(5);
+    const CtlRun run = run_ctl({"--sock", sock_, "status"});
+    EXPECT_EQ(1, run.status);
+    EXPECT_NE(std::string::npos, run.err.find("too many clients")) << run.err;
+    for (int fd : held) close(fd);
 }
 }  // namespace
