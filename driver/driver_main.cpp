@@ -143,6 +143,8 @@ int driver_main(int argc, char** argv) {
     std::signal(SIGQUIT, driver_on_signal);
     std::signal(SIGTERM, driver_on_signal);
     std::signal(SIGINT, driver_on_signal);
+    // A hang-up of the terminal stops the driver as orderly as SIGTERM does.
+    std::signal(SIGHUP, driver_on_signal);
 
     vexa_status_write(100, "");
     vexa_ready_write(1, "Ready to respond to commands");

@@ -55,6 +55,10 @@ class Driver {
 
 // Runs a program to its end (at most `seconds`); its standard output.
 std::string run_program(const std::vector<std::string>& args, double seconds = 30);
+
+// The whole file; empty when it cannot be read.
+std::string read_file(const std::string& path);
+
 // A clip made by the encoder: source is an input filter such as "testsrc2" or "smptebars",
 // size "WxH", pix_fmt "yuv420p" and the like. Made once per process and cached.
 std::string make_clip(const std::string& source, const std::string& size,

@@ -18,16 +18,16 @@
 
 extern char** environ;
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
 std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream out;
     out << in.rdbuf();
     return out.str();
 }
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
 
 // Runs argv with stdout to `out_path` (or /dev/null) and stderr to `err_path`; returns the pid.
 pid_t spawn(const std::vector<std::string>& args, const std::string& out_path,

@@ -110,7 +110,8 @@ std::vector<std::string> read_lines(const std::string& path) {
 
 // The device's own call log, written by the emulation inside the driver as each call happens,
 // shows from outside what the teardown gave back and in which order.
-TEST(Lifecycle, SigtermDuringPlayGivesEverythingBackInOrder) {
+// A terminal hang-up is an orderly stop as well.
+TEST(Lifecycle, SigtermOrHangupDuringPlayGivesEverythingBackInOrder) {
     const struct {
         const char* spec;
         bool direct_colour;
@@ -126,29 +127,32 @@ TEST(Lifecycle, SigtermDuringPlayGivesEverythingBackInOrder) {
          {"console text", "unmap 12288 zeroed", "ioctl FBIOPUT_VSCREENINFO 64x48x32 as-opened",
           "close"}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.spec);
-        ScratchDir logs;
-        std::string calls = logs.file("fb0.log");
-        Driver d(config("pattern:moving,64x48", true),
-                 {"--virtual-fb", std::string(c.spec) + ",log=" + calls});
-        ASSERT_TRUE(d.wait_for_status("\"*active\":\"1,")) << d.log();
-        EXPECT_NE(d.status().find("Taking fbcon. "), std::string::npos) << d.status();
-        int resets = d.log_count("Reset media item");
-        EXPECT_EQ(d.stop(SIGTERM), 1) << d.log();
-        // The loop's end of cycle and the teardown each reset the item.
-        EXPECT_EQ(d.log_count("Reset media item"), resets + 2) << d.log();
+    for (const int signal_number : {SIGTERM, SIGHUP})
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.spec) + " signal " + std::to_string(signal_number));
+            ScratchDir logs;
+            std::string calls = logs.file("fb0.log");
+            Driver d(config("pattern:moving,64x48", true),
+                     {"--virtual-fb", std::string(c.spec) + ",log=" + calls});
+            ASSERT_TRUE(d.wait_for_status("\"*active\":\"1,")) << d.log();
+            EXPECT_NE(d.status().find("Taking fbcon. "), std::string::npos) << d.status();
+            int resets = d.log_count("Reset media item");
+            EXPECT_EQ(d.stop(signal_number), 1) << d.log();
+            // The loop's end of cycle and the teardown each reset the item.
+            EXPECT_EQ(d.log_count("Reset media item"), resets + 2) << d.log();
 
-        std::vector<std::string> lines = read_lines(calls);
-        std::string all;
-        for (const std::string& line : lines) all += line + "\n";
-        ASSERT_GE(lines.size(), c.teardown.size()) << all;
-        std::vector<std::string> tail(lines.end() - c.teardown.size(), lines.end());
-        EXPECT_EQ(tail, c.teardown) << all;
-        EXPECT_EQ(std::count(lines.begin(), lines.end(), "console graphics"), 1) << all;
-        bool colour_map_calls = all.find("CMAP") != std::string::npos;
-        EXPECT_EQ(colour_map_calls, c.direct_colour) << all;
-    }
+            std::vector<std::string> lines = read_lines(calls);
+            std::string all;
+            for (const std::string& line : lines) all += line + "\n";
+            ASSERT_GE(lines.size(), c.teardown.size()) << all;
+            std::vector<std::string> tail(lines.end() - c.teardown.size(), lines.end());
+            EXPECT_EQ(tail, c.teardown) << all;
+            EXPECT_EQ(std::count(lines.begin(), lines.end(), "console graphics"), 1) << all;
+            bool colour_map_calls = all.find("CMAP") != std::string::npos;
+            EXPECT_EQ(colour_map_calls, c.direct_colour) << all;
+            EXPECT_NE(read_file(d.dir().file("meta/status")).find("ready=0\n"), std::string::npos);
+            EXPECT_NE(access(d.dir().file("meta/control.sock").c_str(), F_OK), 0);
+        }
 }
 
 TEST(Lifecycle, AutostartReplaysTheItem) {
