@@ -6,6 +6,7 @@
 #include <string>
 
 #include "runtime/control_server.h"
+#include "runtime/instance_lock.h"
 #include "runtime/metadir.h"
 #include "runtime/paths/metadir_paths.h"
 #include "runtime/runtime_api.h"
@@ -37,6 +38,12 @@ int vexa_standard_to_derived_params() {
     if (vexa_make_metadir(metadir, chosen ? static_cast<uid_t>(-1) : uid, &reason) != 0) {
         std::fprintf(stderr, "%s\n", reason.c_str());
         return 0;  // the caller finds no metadata directory
+    }
+    // Before anything in the directory is touched: a second instance must leave the first's
+    // socket, metadata and status alone.
+    if (vexa_instance_lock_take(metadir, &reason) != 0) {
+        std::fprintf(stderr, "%s\n", reason.c_str());
+        return -1;
     }
     g_metadir = metadir;
     vexa_file_metadir = g_metadir.c_str();

@@ -11,6 +11,7 @@
 
 #include "runtime/control_server.h"
 #include "runtime/fault_points.h"
+#include "runtime/instance_lock.h"
 #include "runtime/runtime_internal.h"
 
 namespace {
@@ -100,4 +101,6 @@ void vexa_close_instance_files() {
         delete vexa_meta;
         vexa_meta = nullptr;
     }
+    // Last: everything the instance put in the directory is settled.
+    vexa_instance_lock_release();
 }

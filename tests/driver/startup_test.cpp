@@ -387,4 +387,33 @@ TEST_F(StartupTest, SignalsWhileReady) {
     }
 }
 
+TEST_F(StartupTest, SecondInstanceOnTheSameMetadataDirectoryTouchesNothing) {
+    // The first driver has unlocked the meta record's locks after its configuration; a second
+    // one given another socket must still be refused, and leave the first's files alone.
+    RunResult second;
+    std::string metadata_before, metadata_after;
+    bool first_ready_after = false;
+    RunOptions options = stopped_when_ready({});
+    const auto stop_first = options.during;
+    options.during = [&](pid_t pid, const auto& err) {
+        ASSERT_TRUE(wait_for([&] { return ready(); }));
+        metadata_before = read_file(meta + "/metadata");
+        RunOptions other;
+        other.args = args({"--sock", dir.file("other.sock")});
+        second = run_driver(other);
+        metadata_after = read_file(meta + "/metadata");
+        first_ready_after = ready();
+        stop_first(pid, err);
+    };
+    const RunResult first = run_driver(options);
+    EXPECT_EQ(1, first.exit_status);
+    EXPECT_EQ(1, second.exit_status);
+    EXPECT_NE(std::string::npos, second.err.find("is in use by another instance (pid "))
+        << second.err;
+    EXPECT_EQ(std::string::npos, second.err.find("Ready")) << second.err;
+    EXPECT_EQ(metadata_before, metadata_after);
+    EXPECT_TRUE(first_ready_after);
+    EXPECT_NE(0, access(dir.file("other.sock").c_str(), F_OK));
+}
+
 }  // namespace
