@@ -6,6 +6,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -21,8 +22,10 @@ constexpr uint64_t kHeaderStartWaitUs = 1000000;
 constexpr uint64_t kHeaderStallUs = 5000000;
 constexpr int kPollSliceMs = 100;
 constexpr uint64_t kMonoChroma = 3;  // content key: the slot's chroma planes hold 128
-// Largest single read: read() transfers at most about 2 GiB at a time anyway.
-constexpr uint64_t kMaxRead = 1u << 30;
+// Frame data is read in pieces of at most this many bytes, one piece per call of fill: between
+// them the display loop sees a shutdown request and serves the control socket, however large the
+// frame (a 16384x16384 frame is hundreds of megabytes, seconds of reading from a slow disk).
+constexpr uint64_t kReadPiece = 2u << 20;
 
 // Deadlines use the real clock: a test clock may stand still.
 uint64_t real_us() {
@@ -69,13 +72,15 @@ class y4m_source : public media_source {
             in_data_ = true;
             got_ = 0;
         }
-        // The planes lie back to back from offset 0, as in the stream: one read run per frame,
-        // straight into the shared buffer.
-        while (got_ < frame_bytes_) {
-            uint64_t want = frame_bytes_ - got_;
-            ssize_t n = ::read(fd_, slot->data + got_, want < kMaxRead ? want : kMaxRead);
+        // The planes lie back to back from offset 0, as in the stream: read straight into the
+        // shared buffer, a piece per call.
+        for (uint64_t piece = 0; got_ < frame_bytes_;) {
+            if (piece >= kReadPiece) return fill_status::pending;
+            const uint64_t want = std::min(frame_bytes_ - got_, kReadPiece - piece);
+            ssize_t n = ::read(fd_, slot->data + got_, want);
             if (n > 0) {
                 got_ += static_cast<uint64_t>(n);
+                piece += static_cast<uint64_t>(n);
                 continue;
             }
             if (n < 0 && (errno == EAGAIN || errno == EINTR)) return fill_status::pending;

@@ -216,4 +216,32 @@ TEST_F(Y4mTest, ColourRangeExtensionChoosesTheTables) {
     }
 }
 
+TEST_F(Y4mTest, LargeFrameIsReadInPiecesWithRequestsServedBetween) {
+    // 1024x1024 4:4:4 is 3 MiB a frame: more than one piece.
+    const uint32_t side = 1024;
+    const uint64_t bytes = 3ull * side * side;
+    const std::string file = path("large.y4m");
+    write_file(file, y4m_stream("YUV4MPEG2 W1024 H1024 C444 F25:1", bytes, 2));
+    ASSERT_EQ(0, connect(file));
+    EXPECT_EQ(nullptr, take()) << "the first piece alone is not a frame";
+    // One piece a pass: the display loop goes round (checking for a shutdown, serving the control
+    // socket) before the frame is whole.
+    int passes = 1;
+    OutputBufferFrame* f = nullptr;
+    while (!f && passes < 10) {
+        EXPECT_EQ(0, output_driver_display_phase_common_post_display_idle_and_wait());
+        f = take();
+        ++passes;
+    }
+    ASSERT_NE(nullptr, f);
+    EXPECT_EQ(2, passes);
+    const std::vector<plane_view> p = planes(f);
+    ASSERT_EQ(3u, p.size());
+    EXPECT_EQ(16, p[0].data[0]);
+    EXPECT_EQ(16, p[2].data[uint64_t{side - 1} * p[2].stride + side - 1]);
+    f->discard_src_frame();
+    EXPECT_EQ(1, play_to_end());
+    EXPECT_STREQ("ended", output_media_item_state_text());
+}
+
 }  // namespace
