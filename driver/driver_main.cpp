@@ -91,6 +91,16 @@ void load_configuration() {
     flock(vexa_meta->instance_fd, LOCK_UN);
 }
 
+// --restore, for a user at a console that a killed driver left dead: 0 once all is given back.
+int restore_only() {
+    if (vexa_file == nullptr) {
+        std::fprintf(stderr, "File to play not specified. Use --file parameter\n");
+        print_usage();
+        return 1;
+    }
+    return vexa_restore_left_over() == 0 ? 0 : 1;
+}
+
 void teardown() {
     call_reset_hook();
     close_video_out();
@@ -108,6 +118,7 @@ int driver_main(int argc, char** argv) {
     // Asking for the version is no run of the driver: it succeeds like any such query.
     if (parsed > 0) return 0;
     if (parsed != 0) return 1;
+    if (vexa_restore_only) return restore_only();
     if (check_runtime() != 0) return 1;
 
     util_check_and_unmask_common_signals();

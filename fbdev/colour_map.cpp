@@ -6,6 +6,7 @@
 
 #include "fbdev/fbdev_state.h"
 #include "platform/device_seam.h"
+#include "platform/taken_record.h"
 
 namespace {
 
@@ -83,6 +84,7 @@ int setup_direct_colour_map() {
         return fail("Unable to read colormap/ramp");
     }
     saved_map_read = true;
+    platform::taken_note_colour_map(fbdev_old_cmap);
 
     fbdev_cmap_r_g_b = static_cast<uint16_t*>(std::calloc(1, kBufferBytes));
     if (!fbdev_cmap_r_g_b) stop("fbdev_cmap_r_g_b != NULL");

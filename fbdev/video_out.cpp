@@ -12,6 +12,7 @@
 #include "fbdev/fbdev_state.h"
 #include "fbdev/vsync.h"
 #include "platform/device_seam.h"
+#include "platform/taken_record.h"
 #include "runtime/runtime_api.h"
 
 namespace {
@@ -136,6 +137,8 @@ int init_video_out(unsigned int width, unsigned int height) {
         return fail_and_close("Unable to query framebuffer info\n", "Unable to query framebuffer");
     }
     saved_mode_read = true;
+    // From here on the mode is ours to give back, on any way out.
+    platform::taken_note_device(path, fbdev_fd, fbdev_old_var);
     fbdev_fix = fbdev_old_fix;
     fbdev_var = fbdev_old_var;
     apply_mode_policy();
@@ -180,6 +183,7 @@ void close_video_out() {
     }
     saved_mode_read = false;
     vsync_forget_device();
+    platform::taken_note_device_closed();
     fbdev_frame_height = -1;
     fbdev_frame_width = -1;
 }

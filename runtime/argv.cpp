@@ -69,6 +69,8 @@ int vexa_argv_std_handle_switch(char* arg) {
     } else if (std::strcmp(arg, "snapshot") == 0) {
         if (!(value = switch_value(arg))) return -1;
         vexa_snapshot_path = value;
+    } else if (std::strcmp(arg, "restore") == 0) {
+        vexa_restore_only = true;
     } else if (std::strcmp(arg, "unpaced") == 0) {
         vexa_unpaced = true;
     } else {
@@ -89,6 +91,8 @@ void vexa_std_help() {
         "                          [,green5][,stride=BYTES][,vyres=N][,id=NAME][,kms][,pci=BUSID]\n"
         "                          [,fbcon][,log=PATH]; repeat for fb1, fb2, ...\n"
         " --snapshot <path>        with virtual devices: write the screen as PNG after each frame\n"
+        " --restore                give back the console, mode and colour map that a killed run\n"
+        "                          on the metadata directory left taken, then exit\n"
         " --unpaced                deliver frames as fast as they are taken\n",
         stderr);
     if (g_extra != nullptr && g_extra->help != nullptr) std::fputs(g_extra->help, stderr);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/device_seam.h"
+#include "platform/taken_record.h"
 #include "runtime/runtime_api.h"
 
 int track_fbcon() {
@@ -12,7 +13,12 @@ int track_fbcon() {
 
 int take_fbcon() {
     if (fbcon_lockout) return 0;
-    if (platform::seam().set_console_graphics(true) != 0) return -1;
+    // Noted before the switch: a death in between must still give the console back.
+    platform::taken_note_console(true);
+    if (platform::seam().set_console_graphics(true) != 0) {
+        platform::taken_note_console(false);
+        return -1;
+    }
     fbcon_lockout = 1;
     return 0;
 }
@@ -20,7 +26,9 @@ int take_fbcon() {
 int release_fbcon() {
     if (!fbcon_lockout) return 0;
     fbcon_lockout = 0;
-    return platform::seam().set_console_graphics(false) == 0 ? 0 : -1;
+    const int result = platform::seam().set_console_graphics(false) == 0 ? 0 : -1;
+    platform::taken_note_console(false);
+    return result;
 }
 
 int fbdev_is_drm_kms_emulation(int fb_index) {

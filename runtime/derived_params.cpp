@@ -7,6 +7,7 @@
 
 #include "runtime/control_server.h"
 #include "runtime/instance_lock.h"
+#include "runtime/left_over.h"
 #include "runtime/metadir.h"
 #include "runtime/paths/metadir_paths.h"
 #include "runtime/runtime_api.h"
@@ -45,6 +46,8 @@ int vexa_standard_to_derived_params() {
         std::fprintf(stderr, "%s\n", reason.c_str());
         return -1;
     }
+    // A run killed outright left its owner lock free and its record behind: put things back first.
+    vexa_give_back_left_over(metadir);
     g_metadir = metadir;
     vexa_file_metadir = g_metadir.c_str();
     output_media_item_metadir = g_metadir;

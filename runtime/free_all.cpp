@@ -1,5 +1,7 @@
 // Tearing the runtime's process-side objects down.
+#include "platform/taken_record.h"
 #include "runtime/control_server.h"
+#include "runtime/fatal_signals.h"
 #include "runtime/instance_files.h"
 #include "runtime/runtime_api.h"
 #include "runtime/runtime_internal.h"
@@ -12,5 +14,7 @@ void vexa_free_all() {
     vexa_ready_write(0, "Stopped");
     vexa_media_free_all();
     control_socket_shutdown();
+    vexa_fatal_signal_paths(nullptr, nullptr);
+    platform::taken_set_record_path(nullptr);
     vexa_close_instance_files();
 }

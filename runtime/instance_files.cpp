@@ -9,9 +9,12 @@
 #include <cstring>
 #include <string>
 
+#include "platform/taken_record.h"
 #include "runtime/control_server.h"
+#include "runtime/fatal_signals.h"
 #include "runtime/fault_points.h"
 #include "runtime/instance_lock.h"
+#include "runtime/left_over.h"
 #include "runtime/runtime_internal.h"
 
 namespace {
@@ -79,6 +82,11 @@ void vexa_open_instance() {
             std::fprintf(stderr, "%s\n", reason.c_str());
             vexa_sock = nullptr;
         }
+    }
+    if (vexa_meta && vexa_metadata) {
+        // From now on whatever is taken is recorded here, and a fatal signal cleans up here.
+        platform::taken_set_record_path(vexa_taken_record_path(dir).c_str());
+        vexa_fatal_signal_paths(dir.c_str(), vexa_auto_socket_create ? vexa_sock : nullptr);
     }
 }
 

@@ -12,6 +12,7 @@ bool output_enable_video_input = false;
 bool vexa_run_as_realtime = false;
 bool vexa_do_mlock = false;
 bool vexa_stderr_to_log = false;
+bool vexa_restore_only = false;
 volatile int32_t DIE4 = 0;
 
 const char* vexa_file = nullptr;

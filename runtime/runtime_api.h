@@ -38,6 +38,10 @@ int vexa_ready_write(int ready, const char* text);
 void close_vexa_client_contexts();
 comm_socket_v4* comm_socket_v4_destroy(comm_socket_v4* sock);  // returns null
 void vexa_free_all();
+// --restore: gives back what a killed run on the metadata directory left taken (console, mode,
+// colour map), removes its stale socket and marks it stopped; nothing else. 0, or -1 after a
+// one-line reason (another instance runs there, or giving back failed).
+int vexa_restore_left_over();
 
 // ---- Media item ----------------------------------------------------------------------------
 void output_media_item_set_output_media_item(const char* item);
@@ -97,7 +101,8 @@ extern bool output_enable_video_input;
 extern bool vexa_run_as_realtime;
 extern bool vexa_do_mlock;
 extern bool vexa_stderr_to_log;
-extern volatile int32_t DIE4;  // shutdown requests; changed by signal handlers
+extern bool vexa_restore_only;  // --restore
+extern volatile int32_t DIE4;   // shutdown requests; changed by signal handlers
 
 extern const char* vexa_file;
 extern const char* vexa_file_metadir;

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "runtime/fatal_signals.h"
 #include "runtime/fault_points.h"
 #include "runtime/runtime_api.h"
 
@@ -52,6 +53,7 @@ int util_check_and_unmask_common_signals() {
             signal(sig, SIG_DFL);
     }
     signal(SIGPIPE, SIG_IGN);
+    vexa_install_fatal_signal_handlers();
     return sigprocmask(SIG_UNBLOCK, &set, nullptr) == 0 ? 0 : -1;
 }
 

@@ -1,9 +1,11 @@
 // vexa_ctl: sends one request to a running driver's control socket and prints the reply.
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -64,6 +66,38 @@ bool read_reply(int fd, std::string* reply) {
         reply->append(buffer, static_cast<size_t>(n));
     }
 }
+// A value of the status file ("pid", "ready"); empty when absent.
+std::string status_value(const std::string& status, const std::string& name) {
+    const std::string key = name + "=";
+    for (size_t at = 0; at < status.size();) {
+        const size_t end = std::min(status.find('\n', at), status.size());
+        if (status.compare(at, key.size(), key) == 0)
+            return status.substr(at + key.size(), end - at - key.size());
+        at = end + 1;
+    }
+    return {};
+}
+
+// Nothing answers at the socket: tells from the status file whether the driver stopped, or died
+// while its status file still claims it ready.
+int not_running(const std::string& metadir, const std::string& sock, int connect_error) {
+    std::string status;
+    if (FILE* file = std::fopen((metadir + "/status").c_str(), "r")) {
+        char buffer[4096];
+        status.assign(buffer, std::fread(buffer, 1, sizeof buffer, file));
+        std::fclose(file);
+    }
+    const std::string pid = status_value(status, "pid");
+    const std::string ready = status_value(status, "ready");
+    const long number = pid.empty() ? 0 : std::strtol(pid.c_str(), nullptr, 10);
+    if (number > 0 && kill(static_cast<pid_t>(number), 0) != 0 && errno == ESRCH && ready == "1")
+        return fail("the driver is not running: pid " + pid +
+                    " has gone without stopping (its status file still says ready)");
+    if (ready == "0")
+        return fail("the driver is not running (stopped: " + status_value(status, "text") + ")");
+    return fail("the driver is not running: cannot connect to " + sock + ": " +
+                std::strerror(connect_error));
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -102,8 +136,17 @@ int main(int argc, char** argv) {
     if (sock.size() > vexa_max_socket_path) return fail("socket path too long: " + sock);
     std::memcpy(address.sun_path, sock.c_str(), sock.size() + 1);
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0 || connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
-        return fail("cannot connect to " + sock + ": " + std::strerror(errno));
+    if (fd < 0) return fail(std::string("cannot create a socket: ") + std::strerror(errno));
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        const int error = errno;
+        // Without --meta or --file the metadata directory is taken to be the socket's own.
+        if (meta.empty()) {
+            const size_t slash = sock.find_last_of('/');
+            meta = slash == std::string::npos ? "." : sock.substr(0, slash + 1);
+        }
+        if (error == ECONNREFUSED || error == ENOENT) return not_running(meta, sock, error);
+        return fail("cannot connect to " + sock + ": " + std::strerror(error));
+    }
     const std::string line = request + "\n";
     const bool sent =
         send(fd, line.data(), line.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(line.size());

@@ -25,9 +25,9 @@ class ScratchDir {
 class Driver {
   public:
     // Writes `config` as the configuration file and starts the driver (this binary) with it and
-    // `switches`.
+    // `switches`. `meta`: another metadata directory than the driver's own.
     Driver(const std::string& config, const std::vector<std::string>& switches,
-           const std::string& binary = VEXA_DRIVER_BINARY);
+           const std::string& binary = VEXA_DRIVER_BINARY, const std::string& meta = "");
     ~Driver();  // kills the process if it still runs
 
     // Waits until the log holds `text` (true) or `seconds` pass (false).
@@ -46,15 +46,22 @@ class Driver {
     // SIGTERM (or another signal) and the exit status; -1 when it did not exit in time.
     int stop(int signal_number = 15, double seconds = 10);
     const ScratchDir& dir() const { return dir_; }
+    std::string meta() const { return meta_; }
     std::string snapshot() const { return dir_.file("screen.png"); }
 
   private:
     ScratchDir dir_;
+    std::string meta_;
     pid_t pid_ = -1;
 };
 
 // Runs a program to its end (at most `seconds`); its standard output.
 std::string run_program(const std::vector<std::string>& args, double seconds = 30);
+
+// Runs a program to its end with standard error to err_path; its exit status, 128 + signal when
+// killed, -1 when it did not end in time (it is then killed).
+int run_to_end(const std::vector<std::string>& args, const std::string& err_path,
+               double seconds = 20);
 
 // The whole file; empty when it cannot be read.
 std::string read_file(const std::string& path);

@@ -86,11 +86,11 @@ ScratchDir::~ScratchDir() {
 }
 
 Driver::Driver(const std::string& config, const std::vector<std::string>& switches,
-               const std::string& binary) {
+               const std::string& binary, const std::string& meta)
+    : meta_(meta.empty() ? dir_.file("meta") : meta) {
     std::ofstream(dir_.file("fb.conf")) << config;
-    std::vector<std::string> args = {binary,    "--file",          dir_.file("fb.conf"),
-                                     "--meta",  dir_.file("meta"), "--snapshot",
-                                     snapshot()};
+    std::vector<std::string> args = {binary,       "--file",  dir_.file("fb.conf"), "--meta", meta_,
+                                     "--snapshot", snapshot()};
     args.insert(args.end(), switches.begin(), switches.end());
     pid_ = spawn(args, "/dev/null", dir_.file("driver.log"));
 }
@@ -116,7 +116,7 @@ bool Driver::wait_for_log(const std::string& text, double seconds) const {
 }
 
 std::string Driver::ctl(const std::vector<std::string>& words) const {
-    std::vector<std::string> args = {VEXA_CTL_BINARY, "--sock", dir_.file("meta/control.sock")};
+    std::vector<std::string> args = {VEXA_CTL_BINARY, "--sock", meta_ + "/control.sock"};
     args.insert(args.end(), words.begin(), words.end());
     pid_t pid = spawn(args, dir_.file("ctl.out"), dir_.file("ctl.err"));
     if (pid < 0 || wait_exit(pid, 10) < 0) return {};
@@ -148,6 +148,17 @@ std::string run_program(const std::vector<std::string>& args, double seconds) {
     pid_t pid = spawn(args, out.file("out"), "/dev/null");
     if (pid < 0 || wait_exit(pid, seconds) < 0) return {};
     return read_file(out.file("out"));
+}
+
+int run_to_end(const std::vector<std::string>& args, const std::string& err_path, double seconds) {
+    const pid_t pid = spawn(args, "/dev/null", err_path);
+    if (pid < 0) return -1;
+    const int status = wait_exit(pid, seconds);
+    if (status < 0) {
+        kill(pid, SIGKILL);
+        wait_exit(pid, 10);
+    }
+    return status;
 }
 
 bool have_encoder() { return access("/usr/bin/ffmpeg", X_OK) == 0; }
