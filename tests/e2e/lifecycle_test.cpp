@@ -254,6 +254,10 @@ TEST(Lifecycle, KilledOutrightIsPutBackByRestoreOrTheNextStart) {
     ASSERT_TRUE(next.wait_for_status("\"*active\":\"1,")) << next.log();
     EXPECT_NE(next.log().find("left taken: console, /dev/fb0 mode, colour map"), std::string::npos)
         << next.log();
+    // A running driver's things are its own to give back.
+    EXPECT_EQ(run_to_end(restore, restore_err), 1);
+    EXPECT_NE(read_file(restore_err).find("in use by another instance"), std::string::npos)
+        << read_file(restore_err);
     EXPECT_EQ(next.stop(), 1);
 }
 
