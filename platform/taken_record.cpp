@@ -99,7 +99,7 @@ int taken_give_back(const TakenState& state, bool open_fd) {
     if (opened_here) fd = state.device[0] ? s.open(state.device, O_RDWR) : -1;
     if (fd < 0) return -1;
     if (state.map_saved) {
-        // The handler cannot allocate: the map's arrays are the state's own (a copy for const).
+        // fb_cmap wants writable arrays; static ones, as a signal handler cannot allocate.
         static uint16_t red[kTakenMapEntries], green[kTakenMapEntries], blue[kTakenMapEntries];
         std::memcpy(red, state.red, sizeof red);
         std::memcpy(green, state.green, sizeof green);

@@ -83,8 +83,10 @@ void vexa_install_fatal_signal_handlers() {
         struct sigaction current {};
         if (sigaction(kSignals[i], nullptr, &current) != 0) continue;
         // A signal the parent chose to ignore stays ignored; a handler already there (a
-        // sanitizer's) is kept to be called after ours.
-        if (!(current.sa_flags & SA_SIGINFO) && current.sa_handler == SIG_IGN) continue;
+        // sanitizer's) is kept to be called after ours; installing twice changes nothing.
+        if (!(current.sa_flags & SA_SIGINFO) &&
+            (current.sa_handler == SIG_IGN || current.sa_handler == on_fatal_signal))
+            continue;
         g_previous[i] = current;
         sigaction(kSignals[i], &action, nullptr);
     }
