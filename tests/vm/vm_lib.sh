@@ -217,7 +217,7 @@ run_scenario() {
 # Checks what one boot reported against its expectation words (see the table in run).
 check_scenario() {
     local expect=$1 bad=() word
-    local before after status exitcode log=$dir/driver.log
+    local before after status exitcode log=$dir/driver.log want_exit=1
     before=$(serial_value MODE-BEFORE)
     after=$(serial_value MODE-AFTER)
     status=$(serial_value STATUS)
@@ -228,6 +228,11 @@ check_scenario() {
     for word in $expect; do
         case "$word" in
         bpp=*) [ "$bpp" = "${word#bpp=}" ] || bad+=("device has ${bpp:-no} bpp") ;;
+        exit=*) want_exit=${word#exit=} ;;
+        restore)
+            [ "$(serial_value RESTORE)" = 0 ] || bad+=("--restore exit status $(serial_value RESTORE)")
+            grep -q '^Gave back what pid [0-9]* left taken: console, /dev/fb0 mode' "$log" ||
+                bad+=("--restore gave nothing back") ;;
         green=*) [[ $status == *":5:${word#green=}:5,argbp="* ]] || bad+=("green length not ${word#green=}") ;;
         blue=*) [[ $status == *"argbp="*":${word#blue=}\""* || $status == *"argbp="*":${word#blue=},"* ]] ||
             bad+=("blue offset not ${word#blue=}") ;;
@@ -256,7 +261,7 @@ check_scenario() {
             fi ;;
         esac
     done
-    [ "$exitcode" = 1 ] || bad+=("exit status ${exitcode:-none}, not 1")
+    [ "$exitcode" = "$want_exit" ] || bad+=("exit status ${exitcode:-none}, not $want_exit")
     [ -n "$before" ] && [ "$before" = "$after" ] || bad+=("mode '$before' became '$after'")
     local result=""
     case "$expect" in
@@ -289,6 +294,11 @@ check_scenario() {
         if [ -s "$dir/after.ppm" ]; then
             "$build/tests/vm/vm_picture_check" --not-black "$dir/after.ppm" >/dev/null ||
                 bad+=("console not repainted after exit")
+            if [[ " $expect " == *" text-after "* ]] &&
+                "$build/tests/vm/vm_picture_check" --clip "$work/clip.y4m" --quant $quant \
+                    --ppm "$dir/after.ppm" >/dev/null 2>&1; then
+                bad+=("the clip is still on the screen after exit")
+            fi
         fi ;;
     dump*)
         local layout=bgr565 quant=dither5
