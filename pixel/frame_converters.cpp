@@ -2,6 +2,7 @@
 // subsampling, single-field line doubling) and hand each line to the row converter.
 #include "pixel/frame_converters.h"
 
+#include "pixel/kernel_table.h"
 #include "pixel/row_converters.h"
 
 namespace {
@@ -9,6 +10,42 @@ namespace {
 template <typename T>
 using typed_row_fn = void (*)(unsigned char*, unsigned char*, unsigned char*, T*, unsigned int,
                               yuv_to_rgb_fp_coefficients);
+
+template <typename T>
+constexpr pixel_kind kind_of();
+template <>
+constexpr pixel_kind kind_of<pixel_rgb565_t>() {
+    return pixel_kind::rgb565;
+}
+template <>
+constexpr pixel_kind kind_of<pixel_rgb555_t>() {
+    return pixel_kind::rgb555;
+}
+template <>
+constexpr pixel_kind kind_of<pixel_rgb888_t>() {
+    return pixel_kind::rgb888;
+}
+template <>
+constexpr pixel_kind kind_of<pixel_rgb24_t>() {
+    return pixel_kind::rgb24;
+}
+
+// Every line's row: the named converters take the coefficients by value and look the table up on
+// each call, a copy and a lookup per line that the frame does not need. The generic 15-bit rows
+// stay with their named converters, which announce themselves on first use.
+template <typename T>
+struct line_row {
+    typed_row_fn<T> named;
+    pixel_row_fn table;
+    void operator()(uint8_t* y, uint8_t* c1, uint8_t* c2, T* dst, unsigned width,
+                    const yuv_to_rgb_fp_coefficients& k) const {
+        if (table != nullptr) {
+            table(y, c1, c2, dst, width, k);
+        } else {
+            named(y, c1, c2, dst, width, k);
+        }
+    }
+};
 
 template <typename T, bool BlueFirst>
 void convert_frame(uint8_t* dst, const frame_image_shortcuts* layout, uint32_t width,
@@ -20,17 +57,23 @@ void convert_frame(uint8_t* dst, const frame_image_shortcuts* layout, uint32_t w
     const yuv_to_rgb_coefficients& table =
         BlueFirst ? standard_yuv_coefficients_srb : standard_yuv_coefficients;
     yuv_to_rgb_fp_coefficients k;
-    typed_row_fn<T> row;
+    line_row<T> row{};
+    chroma_layout chroma;
     if (hfactor == 1) {
         pixel_yuv_prep_coeff_444<T>(table, &k);
-        row = &pixel_yuv444_to_rgb<T>;
+        row.named = &pixel_yuv444_to_rgb<T>;
+        chroma = chroma_layout::yuv444;
     } else if (hfactor == 2) {
         pixel_yuv_prep_coeff_422<T>(table, &k);
-        row = &pixel_yuv422_to_rgb<T>;
+        row.named = &pixel_yuv422_to_rgb<T>;
+        chroma = chroma_layout::yuv422;
     } else {
         pixel_yuv_prep_coeff_411<T>(table, &k);
-        row = &pixel_yuv411_to_rgb<T>;
+        row.named = &pixel_yuv411_to_rgb<T>;
+        chroma = chroma_layout::yuv411;
     }
+    if (kind_of<T>() != pixel_kind::rgb555 || chroma == chroma_layout::yuv422)
+        row.table = pixel_kernels().at(kind_of<T>(), chroma).row;
     if (height == 0 || height < 2u * vfactor) return;
 
     // Never write past a line of the mapping, even when the device's line is shorter than the
