@@ -38,10 +38,8 @@ struct yuv444_rgb565 {
         const V v = O::template load16<A>(c2, 16);
         const auto t0 = lane_doubled_terms(centred(widen_lo(u)), centred(widen_lo(v)), k);
         const auto t1 = lane_doubled_terms(centred(widen_hi(u)), centred(widen_hi(v)), k);
-        O::template store16<A>(dst, out,
-                               pack_rgb565::pack(sum_channels(luma_term(widen_lo(yd), k), t0)));
-        O::template store16<A>(dst + 16, out,
-                               pack_rgb565::pack(sum_channels(luma_term(widen_hi(yd), k), t1)));
+        store16_twice<A>(dst, out, pack_rgb565::pack(sum_channels(luma_term(widen_lo(yd), k), t0)),
+                         pack_rgb565::pack(sum_channels(luma_term(widen_hi(yd), k), t1)));
     }
 };
 

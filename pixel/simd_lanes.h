@@ -145,6 +145,19 @@ struct pack_rgb555 {
     }
 };
 
+// `a` then `b` as 32 contiguous bytes a half, each half's to its own block (`step` apart): a
+// wider vector pairs its halves into whole-vector stores.
+template <bool Aligned, class V>
+void store16_twice(uint8_t* dst, size_t step, V a, V b) {
+    using O = ops<V>;
+    if constexpr (O::halves == 1) {
+        O::template store16<Aligned>(dst, step, a);
+        O::template store16<Aligned>(dst + 16, step, b);
+    } else {
+        O::template store32_pairs<Aligned>(dst, step, a, b);
+    }
+}
+
 // The lower word of a 32-bit pixel: green above, the low channel below.
 template <class V>
 V green_low_888(const channels<V>& c) {
@@ -159,8 +172,7 @@ void store_rgb888(uint8_t* dst, size_t step, const channels<V>& c) {
     using O = ops<V>;
     const V gl = green_low_888(c);
     const V h = O::template srli16<7>(c.high);
-    O::template store16<Aligned>(dst, step, O::unpacklo16(gl, h));
-    O::template store16<Aligned>(dst + 16, step, O::unpackhi16(gl, h));
+    store16_twice<Aligned>(dst, step, O::unpacklo16(gl, h), O::unpackhi16(gl, h));
 }
 // Sixteen 32-bit pixels a half from the even and the odd pixels' channels (eight lanes each).
 template <bool Aligned, class V>
@@ -171,17 +183,14 @@ void store_rgb888_pairs(uint8_t* out, size_t step, const channels<V>& even,
     const V go = green_low_888(odd), ho = O::template srli16<7>(odd.high);
     const V e_lo = O::unpacklo16(ge, he), e_hi = O::unpackhi16(ge, he);
     const V o_lo = O::unpacklo16(go, ho), o_hi = O::unpackhi16(go, ho);
-    O::template store16<Aligned>(out, step, O::unpacklo32(e_lo, o_lo));
-    O::template store16<Aligned>(out + 16, step, O::unpackhi32(e_lo, o_lo));
-    O::template store16<Aligned>(out + 32, step, O::unpacklo32(e_hi, o_hi));
-    O::template store16<Aligned>(out + 48, step, O::unpackhi32(e_hi, o_hi));
+    store16_twice<Aligned>(out, step, O::unpacklo32(e_lo, o_lo), O::unpackhi32(e_lo, o_lo));
+    store16_twice<Aligned>(out + 32, step, O::unpacklo32(e_hi, o_hi), O::unpackhi32(e_hi, o_hi));
 }
 // Sixteen 16-bit pixels a half from the packed even and odd pixels.
 template <bool Aligned, class V>
 void store16_pairs(uint8_t* dst, size_t step, V even, V odd) {
     using O = ops<V>;
-    O::template store16<Aligned>(dst, step, O::unpacklo16(even, odd));
-    O::template store16<Aligned>(dst + 16, step, O::unpackhi16(even, odd));
+    store16_twice<Aligned>(dst, step, O::unpacklo16(even, odd), O::unpackhi16(even, odd));
 }
 
 }  // namespace

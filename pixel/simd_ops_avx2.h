@@ -95,6 +95,26 @@ struct ops<__m256i> {
             _mm_storeu_si128(o + 2, _mm_or_si128(_mm_srli_si128(c, 8), _mm_slli_si128(d, 4)));
         }
     }
+    // The low halves of a and b as 32 contiguous bytes at p, their high halves at p + step: two
+    // whole-vector stores instead of four half ones. Streaming ones need 32-byte alignment, which
+    // the aligned path does not promise; without it they go out in 16-byte halves.
+    template <bool Aligned>
+    static void store32_pairs(uint8_t* p, size_t step, V a, V b) {
+        const V first = _mm256_permute2x128_si256(a, b, 0x20);
+        const V second = _mm256_permute2x128_si256(a, b, 0x31);
+        if constexpr (Aligned) {
+            if (((reinterpret_cast<uintptr_t>(p) | step) & 31) == 0) {
+                _mm256_stream_si256(reinterpret_cast<V*>(p), first);
+                _mm256_stream_si256(reinterpret_cast<V*>(p + step), second);
+            } else {
+                store16<true>(p, 16, first);
+                store16<true>(p + step, 16, second);
+            }
+        } else {
+            _mm256_storeu_si256(reinterpret_cast<V*>(p), first);
+            _mm256_storeu_si256(reinterpret_cast<V*>(p + step), second);
+        }
+    }
     // Each half to its own block. Streaming stores of 16 bytes: the aligned path promises 16-byte
     // alignment only.
     template <bool Aligned>
