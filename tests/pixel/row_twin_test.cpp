@@ -88,7 +88,8 @@ uint32_t base_seed() {
     return std::random_device{}();
 }
 
-// One comparison; true when SIMD and twin agree. Offsets are byte misalignments from 16.
+// One comparison; true when SIMD and twin agree. Offsets are byte misalignments from 16 for the
+// sources and from 32 for the destination.
 bool compare_once(const row_case& c, std::mt19937& rng, unsigned width, const unsigned off[4],
                   uint32_t seed) {
     const size_t chroma = (width + c.kernel->factor - 1) / c.kernel->factor;
@@ -97,10 +98,10 @@ bool compare_once(const row_case& c, std::mt19937& rng, unsigned width, const un
     fill_samples(rng, u + off[1], chroma);
     fill_samples(rng, v + off[2], chroma);
     const size_t bytes = width * c.kernel->pixel_size;
-    std::vector<uint8_t> out_simd(bytes + 2 * kGuard + 16, kFill);
+    std::vector<uint8_t> out_simd(bytes + 2 * kGuard + 64, kFill);
     std::vector<uint8_t> out_twin(out_simd);
     uint8_t* base_simd = out_simd.data() + kGuard;
-    base_simd += (16 - reinterpret_cast<uintptr_t>(base_simd) % 16) % 16 + off[3];
+    base_simd += (32 - reinterpret_cast<uintptr_t>(base_simd) % 32) % 32 + off[3];
     uint8_t* base_twin = out_twin.data() + (base_simd - out_simd.data());
     const yuv_to_rgb_fp_coefficients k = random_record(rng, c);
 
@@ -141,10 +142,16 @@ TEST(RowTwin, EveryLevelMatchesTheScalarReferenceBitForBit) {
         for (unsigned width : widths_for(c)) {
             for (unsigned m = 0; m < 16; ++m) {
                 // All four pointers at one misalignment (0: the aligned path), each pointer
-                // alone at it, and all at random ones.
-                unsigned trials[6][4] = {{m, m, m, m}, {m, 0, 0, 0}, {0, m, 0, 0},
-                                         {0, 0, m, 0}, {0, 0, 0, m}, {}};
-                for (unsigned& o : trials[5]) o = rng() % 16;
+                // alone at it, the destination 16 bytes further (the aligned path on a
+                // destination that is not 32-byte aligned), and all at random ones.
+                unsigned trials[7][4] = {{m, m, m, m},
+                                         {m, 0, 0, 0},
+                                         {0, m, 0, 0},
+                                         {0, 0, m, 0},
+                                         {0, 0, 0, m},
+                                         {m, m, m, m + 16},
+                                         {}};
+                for (unsigned& o : trials[6]) o = rng() % 16;
                 for (const auto& off : trials) {
                     if (!compare_once(c, rng, width, off, rng())) return;
                 }
