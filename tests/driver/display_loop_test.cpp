@@ -58,16 +58,8 @@ uint64_t scripted_clock() {
 class DisplayLoopTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        install_driver_hooks();
-        if (vexa_acc_cache == nullptr) vexa_acc_cache = vexa_global_access_cache_create();
+        driver_test::reset_display_loop_state();
         ASSERT_NE(nullptr, vexa_acc_cache);
-        DIE4 = 0;
-        restart_flag = false;
-        autostart_item = false;
-        last_frame_id = UINT64_MAX;
-        video_retry_at = 0;
-        next_autostart_at = 0;
-        output_media_item_reconnect_at = 0;
         clock_step_us = 0;
         clock_offset_us = 0;
         on_clock_read = nullptr;

@@ -14,6 +14,12 @@
 #include <sstream>
 #include <thread>
 
+#include "driver/display_loop.h"
+#include "driver/driver_settings.h"
+#include "driver/hook_table.h"
+#include "driver/show_frame.h"
+#include "runtime/runtime_api.h"
+
 namespace driver_test {
 
 TempDir::TempDir() {
@@ -95,6 +101,18 @@ RunResult run_driver(const RunOptions& options) {
     result.err = stderr_so_far();
     result.out = read_file(out_path);
     return result;
+}
+
+void reset_display_loop_state() {
+    install_driver_hooks();
+    if (vexa_acc_cache == nullptr) vexa_acc_cache = vexa_global_access_cache_create();
+    DIE4 = 0;
+    restart_flag = false;
+    autostart_item = false;
+    last_frame_id = UINT64_MAX;
+    video_retry_at = 0;
+    next_autostart_at = 0;
+    output_media_item_reconnect_at = 0;
 }
 
 }  // namespace driver_test

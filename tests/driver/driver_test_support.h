@@ -52,4 +52,8 @@ bool wait_for(const std::function<bool()>& done, int timeout_ms = 10000);
 
 std::string read_file(const std::string& path);
 
+// Hooks installed, access cache made, and the display loop's state as at start-up: what every
+// in-process loop test starts from.
+void reset_display_loop_state();
+
 }  // namespace driver_test

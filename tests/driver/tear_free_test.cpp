@@ -57,15 +57,8 @@ uint64_t test_clock() {
 class TearFreeTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        install_driver_hooks();
-        if (vexa_acc_cache == nullptr) vexa_acc_cache = vexa_global_access_cache_create();
+        driver_test::reset_display_loop_state();
         ASSERT_NE(nullptr, vexa_acc_cache);
-        DIE4 = 0;
-        restart_flag = false;
-        autostart_item = false;
-        last_frame_id = UINT64_MAX;
-        video_retry_at = 0;
-        output_media_item_reconnect_at = 0;
         output_play_dropped_frames = 0;
         now_us = 1000000000;
         on_clock_read = nullptr;
