@@ -1,20 +1,17 @@
-// The memory-bus floor: streaming-store writes of as many bytes as one output frame.
+// The memory-bus floor: the plainest fast writes of as many bytes as one output frame.
 #include <benchmark/benchmark.h>
-#include <emmintrin.h>
 
 #include <string>
 
 #include "bench_frame.h"
+#include "floor_fill.h"
 
 namespace {
 
 void stream_write(benchmark::State& state, size_t bytes) {
     aligned_buffer dst(bytes);
-    const __m128i value = _mm_set1_epi16(0x1234);
     for (auto _ : state) {
-        __m128i* p = reinterpret_cast<__m128i*>(dst.data());
-        for (size_t i = 0; i < bytes / 16; ++i) _mm_stream_si128(p + i, value);
-        _mm_sfence();
+        floor_fill(dst.data(), bytes);
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * bytes);

@@ -86,15 +86,16 @@ unsigned generic_groups(const uint8_t* y, const uint8_t* c1, const uint8_t* c2, 
 template <unsigned Factor, class Wide>
 void generic_row(const uint8_t* y, const uint8_t* c1, const uint8_t* c2, void* dst, unsigned width,
                  const yuv_to_rgb_fp_coefficients& k) {
+    using N = typename ops<Wide>::narrow;
     uint8_t* out = static_cast<uint8_t*>(dst);
     const unsigned end = Factor == 4 ? width / 4 * 4 : width;
     unsigned x;
     if (aligned16(out)) {
         x = generic_groups<Factor, Wide, true>(y, c1, c2, out, 0, end, k);
-        x = generic_groups<Factor, __m128i, true>(y, c1, c2, out, x, end, k);
+        x = generic_groups<Factor, N, true>(y, c1, c2, out, x, end, k);
     } else {
         x = generic_groups<Factor, Wide, false>(y, c1, c2, out, 0, end, k);
-        x = generic_groups<Factor, __m128i, false>(y, c1, c2, out, x, end, k);
+        x = generic_groups<Factor, N, false>(y, c1, c2, out, x, end, k);
     }
     for (; x < end; ++x) {
         const uint16_t p = generic_pixel(y[x], c1[x / Factor], c2[x / Factor], k);

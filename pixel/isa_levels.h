@@ -6,3 +6,4 @@
 
 void pixel_fill_sse2_kernels(pixel_kernel_table* table);
 void pixel_fill_avx2_kernels(pixel_kernel_table* table);
+void pixel_fill_neon_kernels(pixel_kernel_table* table);

@@ -65,8 +65,8 @@ const pixel_isa_level* pixel_isa_levels(size_t* count);
 // processor has.
 pixel_kernel_table pixel_build_kernel_table(size_t top);
 
-// The highest level VEXA_CPU allows: null or empty, every level; "c", "sse2", "avx2" that level
-// and those below it. Anything else is reported on standard error and allows every level.
+// The highest level VEXA_CPU allows: null or empty, every level; "c", "sse2", "avx2", "neon" that
+// level and those below it. Anything else is reported on standard error and allows every level.
 size_t pixel_level_limit(const char* vexa_cpu);
 
 // The preparation of the entry's form, without the generic warnings (for tests and benchmarks).

@@ -40,11 +40,11 @@ unsigned convert_blocks(const uint8_t* y, const uint8_t* c1, const uint8_t* c2, 
     return b;
 }
 
-template <class Tr, class Wide = __m128i>
+template <class Tr, class Wide>
 void convert_row(const uint8_t* y, const uint8_t* c1, const uint8_t* c2, typename Tr::pixel* dst,
                  unsigned width, const yuv_to_rgb_fp_coefficients& k) {
     using pixel = typename Tr::pixel;
-    using N = __m128i;
+    using N = typename ops<Wide>::narrow;
     constexpr unsigned B = Tr::block;
     constexpr unsigned F = Tr::factor;
     static_assert(B >= 16 && B * sizeof(pixel) <= 64, "tail temporary is one block, 64 bytes");

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "pixel/fp_coefficients.h"
-#include "pixel/simd_ops_sse2.h"
+#include "pixel/simd_ops.h"
 
 namespace pixel_simd {
 namespace {

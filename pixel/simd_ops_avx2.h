@@ -13,6 +13,7 @@ namespace {
 template <>
 struct ops<__m256i> {
     using V = __m256i;
+    using narrow = __m128i;
     static constexpr unsigned halves = 2;
 
     static V zero() { return _mm256_setzero_si256(); }

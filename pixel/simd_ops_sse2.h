@@ -9,17 +9,15 @@
 #include <cstdint>
 #include <cstring>
 
-namespace pixel_simd {
-// Internal linkage: files compiled for other instruction sets include these too, and their
-// copies must never stand in for these.
-namespace {
+#include "pixel/simd_ops.h"
 
-template <class V>
-struct ops;
+namespace pixel_simd {
+namespace {
 
 template <>
 struct ops<__m128i> {
     using V = __m128i;
+    using narrow = __m128i;
     static constexpr unsigned halves = 1;
 
     static V zero() { return _mm_setzero_si128(); }

@@ -14,6 +14,7 @@
 #include <sstream>
 #include <thread>
 
+#include "common/emulated_command.h"
 #include "driver/display_loop.h"
 #include "driver/driver_settings.h"
 #include "driver/hook_table.h"
@@ -61,6 +62,7 @@ RunResult run_driver(const RunOptions& options) {
     const char* const binary = options.test_build ? VEXA_DRIVER_TEST_BINARY : VEXA_DRIVER_BINARY;
     std::vector<std::string> argv_text{binary};
     argv_text.insert(argv_text.end(), options.args.begin(), options.args.end());
+    argv_text = test_common::emulated_command(argv_text);
 
     const pid_t pid = fork();
     if (pid == 0) {
@@ -82,7 +84,7 @@ RunResult run_driver(const RunOptions& options) {
             for (std::string& a : argv_text) argv.push_back(a.data());
         }
         argv.push_back(nullptr);
-        execve(binary, argv.data(), environ);
+        execve(argv_text[0].c_str(), argv.data(), environ);
         _exit(127);
     }
     const auto stderr_so_far = [&] { return read_file(err_path); };

@@ -14,6 +14,7 @@
 #include <sstream>
 #include <thread>
 
+#include "common/emulated_command.h"
 #include "e2e_harness.h"
 
 extern char** environ;
@@ -92,7 +93,7 @@ Driver::Driver(const std::string& config, const std::vector<std::string>& switch
     std::vector<std::string> args = {binary,       "--file",  dir_.file("fb.conf"), "--meta", meta_,
                                      "--snapshot", snapshot()};
     args.insert(args.end(), switches.begin(), switches.end());
-    pid_ = spawn(args, "/dev/null", dir_.file("driver.log"));
+    pid_ = spawn(test_common::emulated_command(args), "/dev/null", dir_.file("driver.log"));
 }
 
 Driver::~Driver() {
@@ -118,7 +119,8 @@ bool Driver::wait_for_log(const std::string& text, double seconds) const {
 std::string Driver::ctl(const std::vector<std::string>& words) const {
     std::vector<std::string> args = {VEXA_CTL_BINARY, "--sock", meta_ + "/control.sock"};
     args.insert(args.end(), words.begin(), words.end());
-    pid_t pid = spawn(args, dir_.file("ctl.out"), dir_.file("ctl.err"));
+    pid_t pid =
+        spawn(test_common::emulated_command(args), dir_.file("ctl.out"), dir_.file("ctl.err"));
     if (pid < 0 || wait_exit(pid, 10) < 0) return {};
     return read_file(dir_.file("ctl.out"));
 }

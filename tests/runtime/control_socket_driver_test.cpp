@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/emulated_command.h"
 #include "process_fixture.h"
 
 extern char** environ;
@@ -42,8 +43,9 @@ TEST(ControlSocketDriver, SilentAndFloodingClientsDoNotStallFrames) {
     const std::string conf = dir / "tv.conf", meta = dir / "meta", sock = meta + "/control.sock";
     write_file(conf,
                "item=pattern:moving,64x48\nautostart item=1\nrealtime process=0\nlock memory=0\n");
-    std::vector<std::string> words{VEXA_DRIVER_BINARY, "--file",   conf,       "--meta", meta,
-                                   "--virtual-fb",     "64x48x16", "--unpaced"};
+    std::vector<std::string> words =
+        test_common::emulated_command({VEXA_DRIVER_BINARY, "--file", conf, "--meta", meta,
+                                       "--virtual-fb", "64x48x16", "--unpaced"});
     std::vector<char*> argv;
     for (auto& w : words) argv.push_back(w.data());
     argv.push_back(nullptr);

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/emulated_command.h"
 #include "process_fixture.h"
 #include "runtime/control_server.h"
 #include "runtime/runtime_api.h"
@@ -34,13 +35,13 @@ CtlRun run_ctl(const std::vector<std::string>& args) {
     posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT, 0600);
     std::vector<std::string> words{VEXA_CTL_BINARY};
     words.insert(words.end(), args.begin(), args.end());
+    words = test_common::emulated_command(words);
     std::vector<char*> argv;
     for (auto& w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
     pid_t pid;
     CtlRun run;
-    if (posix_spawn(&pid, VEXA_CTL_BINARY, &actions, nullptr, argv.data(), environ) != 0)
-        return run;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) return run;
     posix_spawn_file_actions_destroy(&actions);
     int status = 0;
     for (int i = 0; i < 1000 && waitpid(pid, &status, WNOHANG) == 0; ++i) vexa_control_wait(10);
