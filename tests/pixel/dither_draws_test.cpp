@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/fresh_process.h"
 #include "pixel/dither.h"
 #include "pixel/row_converters.h"
 
@@ -38,7 +39,7 @@ int patterns_match_rand(void (*row)(unsigned char*, unsigned char*, unsigned cha
 }
 
 TEST(DitherDrawsDeathTest, FirstPatternsEqualThoseOfRand) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    test_common::use_fresh_process_death_tests();
     constexpr int kCalls = 100000;
     const struct {
         const char* name;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/fresh_process.h"
 #include "pixel/frame_converters.h"
 #include "pixel/row_converters.h"
 
@@ -120,7 +121,7 @@ int count_warnings_of_many_frames() {
 
 TEST(GenericDeathTest, ExactlyFourWarningLinesPerProcess) {
     // A fresh process, so that warnings printed by other tests here do not count.
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    test_common::use_fresh_process_death_tests();
     EXPECT_EXIT(std::_Exit(count_warnings_of_many_frames()), ::testing::ExitedWithCode(4), "");
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/fresh_process.h"
 #include "common/stderr_capture.h"
 #include "kernel_levels.h"
 
@@ -74,7 +75,7 @@ int active_levels_are_c() {
 
 TEST(KernelTableDeathTest, VexaCpuForcesTheScalarReference) {
     // A fresh process reads VEXA_CPU when it first converts.
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    test_common::use_fresh_process_death_tests();
     setenv("VEXA_CPU", "c", 1);
     EXPECT_EXIT(std::_Exit(active_levels_are_c()), ::testing::ExitedWithCode(0), "");
     unsetenv("VEXA_CPU");
