@@ -16,8 +16,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
 set(ENV{PKG_CONFIG_LIBDIR} /usr/lib/aarch64-linux-gnu/pkgconfig:/usr/share/pkgconfig)
 
 # ctest, test discovery and the tests that start the driver or vexa_ctl run the binaries through
-# this; the loader and C library come from the cross toolchain's tree.
+# this. The loader and libraries are the arm64 multiarch ones, where the kernel's paths find them:
+# pointing the emulator at the cross toolchain's tree instead (-L) mixes two C library builds, and
+# a second thread or a forked child then hangs.
 find_program(VEXA_QEMU_AARCH64 qemu-aarch64-static qemu-aarch64)
 if(VEXA_QEMU_AARCH64)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${VEXA_QEMU_AARCH64} -L /usr/aarch64-linux-gnu)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${VEXA_QEMU_AARCH64})
 endif()

@@ -13,6 +13,4 @@ std::vector<std::string> emulated_command(std::vector<std::string> words) {
     return out;
 }
 
-bool running_emulated() { return VEXA_TEST_EMULATOR[0] != '\0'; }
-
 }  // namespace test_common

@@ -12,7 +12,4 @@ namespace test_common {
 // the build has one. Its first word is the path to execute.
 std::vector<std::string> emulated_command(std::vector<std::string> words);
 
-// Whether this build's programs run under an emulator (a cross-build's tests).
-bool running_emulated();
-
 }  // namespace test_common

@@ -14,7 +14,6 @@
 #include <utility>
 #include <vector>
 
-#include "common/emulated_command.h"
 #include "process_fixture.h"
 #include "runtime/control_requests.h"
 #include "runtime/control_server.h"
@@ -336,8 +335,6 @@ TEST_F(ControlSocket, WaitReturnsWhenASignalArrives) {
 
 TEST_F(ControlSocket, OtherUsersAreRefused) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root to connect as another user";
-    // The child must run on after fork (to change user), which hangs under user-mode emulation.
-    if (test_common::running_emulated()) GTEST_SKIP() << "a forked child hangs under emulation";
     start_server();
     // Open the way so that only the peer check stands between another user and the server.
     ASSERT_EQ(0, chmod(dir_.path().c_str(), 0711));
