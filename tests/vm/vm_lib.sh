@@ -1,26 +1,48 @@
 # Helpers of tests/vm/run: the kernel, the clip, the guest's root and one boot of one scenario.
 # Sourced; expects $here, $src, $build, $work.
 
-# Debian's kernel package, unpacked, never installed. Kept in $1 between runs.
+# Debian's kernel package for $2 (amd64 or arm64), unpacked, never installed. Kept in $1 between
+# runs. Sets kernel and moddir.
 fetch_kernel() {
-    local cache=$1
+    local cache=$1 arch=${2:-amd64} dir
+    dir=$cache/kernel
+    [ "$arch" = amd64 ] || dir=$cache/kernel-$arch
     mkdir -p "$cache"
-    if ! ls "$cache"/kernel/boot/vmlinuz-* >/dev/null 2>&1; then
-        local pkg
-        pkg=$(apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-/{print $2; exit}')
+    if ! ls "$dir"/boot/vmlinuz-* >/dev/null 2>&1; then
+        local meta=linux-image-$arch pkg
+        [ "$arch" = amd64 ] || meta=$meta:$arch
+        pkg=$(apt-cache depends "$meta" 2>/dev/null | awk '/Depends: linux-image-/{print $2; exit}')
         if [ -z "$pkg" ] && [ "$(id -u)" -eq 0 ]; then
             apt-get update -qq
-            pkg=$(apt-cache depends linux-image-amd64 | awk '/Depends: linux-image-/{print $2; exit}')
+            pkg=$(apt-cache depends "$meta" | awk '/Depends: linux-image-/{print $2; exit}')
         fi
-        [ -n "$pkg" ] || { echo "vm: no linux-image package known to apt (run apt-get update)" >&2; return 1; }
-        rm -rf "$cache/kernel" "$cache"/*.deb
+        [ -n "$pkg" ] || { echo "vm: no $meta package known to apt (run apt-get update)" >&2; return 1; }
+        rm -rf "$dir" "$cache"/*.deb
         (cd "$cache" && apt-get download -q "$pkg" >/dev/null 2>&1) ||
             { echo "vm: cannot download $pkg" >&2; return 1; }
-        dpkg -x "$cache"/"$pkg"_*.deb "$cache/kernel"
+        dpkg -x "$cache"/"${pkg%%:*}"_*.deb "$dir"
         rm -f "$cache"/*.deb
     fi
-    kernel=$(ls "$cache"/kernel/boot/vmlinuz-* | head -1)
-    moddir=$(ls -d "$cache"/kernel/lib/modules/*/kernel | head -1)
+    kernel=$(ls "$dir"/boot/vmlinuz-* | head -1)
+    moddir=$(ls -d "$dir"/lib/modules/*/kernel | head -1)
+}
+
+# The static busybox built for $2, from its Debian package (the host's own for amd64). Prints its
+# path.
+fetch_busybox() {
+    local cache=$1 arch=$2
+    if [ "$arch" = amd64 ]; then
+        echo /bin/busybox
+        return 0
+    fi
+    if [ ! -x "$cache/busybox-$arch/bin/busybox" ]; then
+        rm -rf "$cache/busybox-$arch" "$cache"/*.deb
+        (cd "$cache" && apt-get download -q "busybox-static:$arch" >/dev/null 2>&1) ||
+            { echo "vm: cannot download busybox-static:$arch" >&2; return 1; }
+        dpkg -x "$cache"/busybox-static_*_"$arch".deb "$cache/busybox-$arch"
+        rm -f "$cache"/*.deb
+    fi
+    echo "$cache/busybox-$arch/bin/busybox"
 }
 
 # A still picture held for many frames: whichever frame the screendump catches, it is this one.
@@ -53,23 +75,36 @@ make_alternating_clip() {
     rm -f "$fa" "$fb" "$a" "$b"
 }
 
-# busybox, the modules, the driver with its shared libraries, the clip and the configuration.
+# The shared libraries a binary loads, as absolute paths (an arm64 one through its own loader,
+# under the user-mode emulator).
+needed_libs() {
+    local bin=$1 arch=$2
+    if [ "$arch" = amd64 ]; then
+        ldd "$bin"
+    else
+        qemu-aarch64-static /lib/ld-linux-aarch64.so.1 --list "$bin"
+    fi | awk '{for (i = 1; i <= NF; i++) if ($i ~ /^\//) print $i}'
+}
+
+# busybox, the modules, the driver with its shared libraries, the clip and the configuration, for
+# $3 (amd64 or arm64; default amd64), with the kernel set by fetch_kernel.
 make_base_root() {
-    local root=$1 bld=$2
+    local root=$1 bld=$2 arch=${3:-amd64}
     mkdir -p "$root/bin" "$root/modules" "$root/vexa"
-    cp /bin/busybox "$root/bin/busybox"
+    cp "$(fetch_busybox "$here/cache" "$arch")" "$root/bin/busybox"
     cp "$here/guest-init" "$root/init"
     chmod +x "$root/init"
     local ko
     for ko in drm.ko drm_kms_helper.ko drm_ttm_helper.ko drm_vram_helper.ko drm_shmem_helper.ko \
         ttm.ko bochs.ko cirrus.ko cirrusfb.ko vfb.ko virtio.ko virtio_ring.ko virtio_pci.ko \
-        virtio_pci_legacy_dev.ko virtio_pci_modern_dev.ko virtio_dma_buf.ko virtio-gpu.ko; do
+        virtio_pci_legacy_dev.ko virtio_pci_modern_dev.ko virtio_dma_buf.ko virtio-gpu.ko \
+        virtio_console.ko; do
         find "$moddir" -name "$ko" -exec cp {} "$root/modules/" \;
     done
     local bin lib
     for bin in "$bld/driver/vexa_out_fbdev" "$bld/tools/vexa_ctl"; do
         cp "$bin" "$root/vexa/"
-        for lib in $(ldd "$bin" | awk '{for (i = 1; i <= NF; i++) if ($i ~ /^\//) print $i}'); do
+        for lib in $(needed_libs "$bin" "$arch"); do
             mkdir -p "$root$(dirname "$lib")"
             cp -L "$lib" "$root$lib"
         done
@@ -142,7 +177,9 @@ run_scenario() {
     dir=$work/$name
     scenario_note=""
     mkdir -p "$dir"
-    cp -a "$work/base" "$dir/root"
+    local base=$work/base
+    [[ $name == arm64-* ]] && base=$work/base-arm64
+    cp -a "$base" "$dir/root"
     # The alternating clip is large; only the scenarios that play it carry it.
     [[ $envs == *flip.conf* ]] || rm -f "$dir/root/vexa/flip.y4m"
     [[ " $envs " == *" VIDEO=1 "* ]] && add_video "$dir/root"
@@ -156,14 +193,29 @@ run_scenario() {
     (cd "$dir/root" && find . | cpio -o -H newc --quiet | gzip -1) > "$dir/initrd.gz"
 
     mkfifo "$dir/mon.in" "$dir/mon.out" "$dir/ctl.in" "$dir/ctl.out"
-    # shellcheck disable=SC2086
-    qemu-system-x86_64 -machine pc -accel tcg -m 512 -smp 1 -no-reboot -display none \
-        -kernel "$kernel" -initrd "$dir/initrd.gz" \
-        -append "console=ttyS0 panic=-1 loglevel=4 $kargs" $display \
-        -serial "file:$dir/serial.log" \
-        -chardev "pipe,id=ctl,path=$dir/ctl" -serial chardev:ctl \
-        -chardev "pipe,id=mon,path=$dir/mon" -mon chardev=mon,mode=readline \
-        > "$dir/qemu.log" 2>&1 &
+    local limit=120
+    if [[ $name == arm64-* ]]; then
+        # The arm64 board: one serial port for the reports, a virtio console for the answers.
+        limit=300  # a foreign processor emulated instruction by instruction boots slower
+        # shellcheck disable=SC2086
+        qemu-system-aarch64 -machine virt -cpu cortex-a53 -accel tcg -m 512 -smp 1 -no-reboot \
+            -display none -kernel "$kernel_arm64" -initrd "$dir/initrd.gz" \
+            -append "console=ttyAMA0 panic=-1 loglevel=4 $kargs" $display \
+            -serial "file:$dir/serial.log" \
+            -device virtio-serial-pci -chardev "pipe,id=ctl,path=$dir/ctl" \
+            -device virtconsole,chardev=ctl \
+            -chardev "pipe,id=mon,path=$dir/mon" -mon chardev=mon,mode=readline \
+            > "$dir/qemu.log" 2>&1 &
+    else
+        # shellcheck disable=SC2086
+        qemu-system-x86_64 -machine pc -accel tcg -m 512 -smp 1 -no-reboot -display none \
+            -kernel "$kernel" -initrd "$dir/initrd.gz" \
+            -append "console=ttyS0 panic=-1 loglevel=4 $kargs" $display \
+            -serial "file:$dir/serial.log" \
+            -chardev "pipe,id=ctl,path=$dir/ctl" -serial chardev:ctl \
+            -chardev "pipe,id=mon,path=$dir/mon" -mon chardev=mon,mode=readline \
+            > "$dir/qemu.log" 2>&1 &
+    fi
     qemu_pid=$!
     exec {monfd}<>"$dir/mon.in"
     exec {ctlfd}<>"$dir/ctl.in"
@@ -174,9 +226,9 @@ run_scenario() {
 
     local ok=0 problems=()
     if [[ $expect == dump* ]]; then
-        wait_serial "^VEXA-DUMP-END" 120 || problems+=("no dump")
+        wait_serial "^VEXA-DUMP-END" $limit || problems+=("no dump")
     else
-        if wait_serial "^VEXA-CAPTURE" 120; then
+        if wait_serial "^VEXA-CAPTURE" $limit; then
             sleep 0.2  # the display is refreshed from guest memory a few times a second
             screendump "$dir/playing.ppm" || problems+=("no screendump")
             if [[ $expect == flips* ]]; then
