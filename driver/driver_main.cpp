@@ -14,6 +14,7 @@
 #include "driver/render_config.h"
 #include "driver/usage.h"
 #include "fbdev/fbdev_state.h"
+#include "pixel/kernel_table.h"
 #include "runtime/runtime_api.h"
 #include "vexa_version.h"
 
@@ -138,6 +139,7 @@ int driver_main(int argc, char** argv) {
     std::fprintf(stderr, "Media item is %s\n", output_media_item.c_str());
     std::fprintf(stderr, "   Meta: %s\n", output_media_item_metadir.c_str());
     std::fprintf(stderr, "   Sock: %s\n", output_media_item_socket_path.c_str());
+    std::fprintf(stderr, "Pixel converters: %s\n", pixel_kernels_level());
     metadata_v4_metadata_close_file(vexa_metadata);
 
     vexa_acc_cache = vexa_global_access_cache_create();

@@ -7,6 +7,7 @@
 
 #include "fbdev/fbdev_state.h"
 #include "fbdev/vsync.h"
+#include "pixel/kernel_table.h"
 #include "runtime/runtime_api.h"
 
 namespace {
@@ -87,4 +88,5 @@ void driver_on_report(void* /*context*/, comm_socket_v4_packet* packet) {
     } else {
         comm_socket_v4_packet_write_nv_pairf(packet, "*using fbcon", "%d", fbcon_lockout);
     }
+    comm_socket_v4_packet_write_nv_pair(packet, "*pixel level", pixel_kernels_level());
 }

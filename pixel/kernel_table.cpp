@@ -32,12 +32,33 @@ size_t pixel_level_limit(const char* vexa_cpu) {
     return count;
 }
 
-const pixel_kernel_table& pixel_kernels() {
+namespace {
+
+struct active_kernels {
+    pixel_kernel_table table;
+    const char* level;  // the highest level in the table
+};
+
+const active_kernels& active() {
     // Built once, on first use; a function-local static is safe against concurrent first calls.
-    static const pixel_kernel_table table =
-        pixel_build_kernel_table(pixel_level_limit(std::getenv("VEXA_CPU")));
-    return table;
+    static const active_kernels a = [] {
+        const size_t top = pixel_level_limit(std::getenv("VEXA_CPU"));
+        active_kernels out{pixel_build_kernel_table(top), "c"};
+        size_t count = 0;
+        const pixel_isa_level* levels = pixel_isa_levels(&count);
+        for (size_t i = 0; i < count && i + 1 <= top; ++i) {
+            if (levels[i].available()) out.level = levels[i].name;
+        }
+        return out;
+    }();
+    return a;
 }
+
+}  // namespace
+
+const pixel_kernel_table& pixel_kernels() { return active().table; }
+
+const char* pixel_kernels_level() { return active().level; }
 
 void pixel_prepare_for(const pixel_kernel& kernel, const yuv_to_rgb_coefficients& table,
                        yuv_to_rgb_fp_coefficients* out) {

@@ -51,6 +51,9 @@ struct pixel_kernel_table {
 
 // The table the converters use: built on first use from the processor's levels and VEXA_CPU.
 const pixel_kernel_table& pixel_kernels();
+// The name of the highest level in that table ("c", "sse2", "avx2", "neon"), for the log and
+// the status report.
+const char* pixel_kernels_level();
 
 // Instruction-set levels above the scalar reference, lowest first (none where the build has no
 // code for the processor). Level 0 is the scalar reference "c", level i is pixel_isa_levels()[i-1].

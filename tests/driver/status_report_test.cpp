@@ -8,6 +8,7 @@
 
 #include "fbdev/fbdev_state.h"
 #include "fbdev/vsync.h"
+#include "pixel/kernel_table.h"
 #include "runtime/comm_packet.h"
 #include "runtime/runtime_api.h"
 
@@ -58,7 +59,7 @@ class StatusReportTest : public ::testing::Test {
 
     // The runtime's texts vary with time; only their presence at the end is checked.
     void expect_active(const comm_socket_v4_packet& packet, const std::string& prefix) {
-        ASSERT_EQ(5u, packet.pairs.size());
+        ASSERT_EQ(6u, packet.pairs.size());
         const std::string& active = packet.pairs[0].second;
         EXPECT_EQ(prefix, active.substr(0, prefix.size())) << active;
         EXPECT_EQ(',', active[prefix.size()]) << active;  // status texts begin with a comma
@@ -70,12 +71,14 @@ class StatusReportTest : public ::testing::Test {
 
 TEST_F(StatusReportTest, BeforeAnyOpen) {
     const comm_socket_v4_packet packet = report();
-    ASSERT_EQ(5u, packet.pairs.size());
+    ASSERT_EQ(6u, packet.pairs.size());
     EXPECT_EQ("*active", packet.pairs[0].first);
     EXPECT_EQ("*last error", packet.pairs[1].first);
     EXPECT_EQ("*last notes", packet.pairs[2].first);
     EXPECT_EQ("*using device", packet.pairs[3].first);
     EXPECT_EQ("*using fbcon", packet.pairs[4].first);
+    EXPECT_EQ("*pixel level", packet.pairs[5].first);
+    EXPECT_EQ(pixel_kernels_level(), packet.pairs[5].second);
     expect_active(packet, "0");
     EXPECT_EQ("", packet.pairs[1].second);
     EXPECT_EQ("", packet.pairs[2].second);

@@ -48,7 +48,8 @@ TEST(Lifecycle, StatusBeforeFirstFrameWhilePlayingAndAfterFailedOpen) {
     EXPECT_NE(before.find("\"*active\":\"0"), std::string::npos) << before;
     EXPECT_NE(before.find("\"*last error\":\"\",\"*last notes\":\"\""), std::string::npos)
         << before;
-    EXPECT_NE(before.find("\"*using device\":\": \",\"*using fbcon\":\"\"}"), std::string::npos)
+    EXPECT_NE(before.find("\"*using device\":\": \",\"*using fbcon\":\"\",\"*pixel level\":\""),
+              std::string::npos)
         << before;
 
     EXPECT_EQ(d.ctl({"start"}), "{\"ok\":true}\n");
@@ -65,7 +66,19 @@ TEST(Lifecycle, StatusBeforeFirstFrameWhilePlayingAndAfterFailedOpen) {
         << d.status() << d.log();
     std::string failed = d.status();
     EXPECT_NE(failed.find("\"*active\":\"0"), std::string::npos) << failed;
-    EXPECT_NE(failed.find("\"*using fbcon\":\"\"}"), std::string::npos) << failed;
+    EXPECT_NE(failed.find("\"*using fbcon\":\"\","), std::string::npos) << failed;
+    EXPECT_EQ(d.stop(), 1);
+}
+
+TEST(Lifecycle, PixelLevelIsLoggedOnceAndReported) {
+    // VEXA_CPU=c holds every processor to the scalar code, so the level is known here.
+    setenv("VEXA_CPU", "c", 1);
+    Driver d(config("pattern:bars,64x48", true), {"--virtual-fb", "64x48x16"});
+    unsetenv("VEXA_CPU");
+    ASSERT_TRUE(d.wait_for_status("\"*active\":\"1,")) << d.status() << d.log();
+    EXPECT_NE(d.status().find("\"*pixel level\":\"c\""), std::string::npos) << d.status();
+    EXPECT_EQ(1, d.log_count("Pixel converters: ")) << d.log();
+    EXPECT_EQ(1, d.log_count("Pixel converters: c\n")) << d.log();
     EXPECT_EQ(d.stop(), 1);
 }
 
