@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "common/emulated_command.h"
 #include "common/http_server.h"
 #include "e2e_harness.h"
 
@@ -111,7 +112,11 @@ TEST(VideoItem, ResetWhileALiveReadWaits) {
 
 // The binary needs none of the FFmpeg libraries to start: they come with the module.
 TEST(VideoItem, BinaryRunsWithoutTheModule) {
-    const std::string needed = run_program({"/usr/bin/ldd", VEXA_DRIVER_BINARY});
+    // The loader lists what the binary needs (as ldd does), through the emulator in a cross-build.
+    std::vector<std::string> list = {"/usr/bin/env", "LD_TRACE_LOADED_OBJECTS=1"};
+    for (const std::string& w : test_common::emulated_command({VEXA_DRIVER_BINARY}))
+        list.push_back(w);
+    const std::string needed = run_program(list);
     ASSERT_NE(std::string::npos, needed.find("libc.so")) << needed;
     for (const char* lib : {"libavformat", "libavcodec", "libavutil", "libswscale"})
         EXPECT_EQ(std::string::npos, needed.find(lib)) << needed;
