@@ -12,6 +12,7 @@
 #include <iterator>
 #include <thread>
 
+#include "common/emulated_command.h"
 #include "e2e_harness.h"
 #include "reference.h"
 
@@ -236,13 +237,15 @@ TEST(Lifecycle, KilledOutrightIsPutBackByRestoreOrTheNextStart) {
     EXPECT_EQ(access((meta + "/taken").c_str(), F_OK), 0);
 
     const std::string ctl_err = logs.file("ctl.err");
-    EXPECT_EQ(run_to_end({VEXA_CTL_BINARY, "--sock", meta + "/control.sock", "status"}, ctl_err),
+    EXPECT_EQ(run_to_end(test_common::emulated_command(
+                             {VEXA_CTL_BINARY, "--sock", meta + "/control.sock", "status"}),
+                         ctl_err),
               1);
     EXPECT_NE(read_file(ctl_err).find("is not running"), std::string::npos) << read_file(ctl_err);
 
-    const std::vector<std::string> restore = {
-        VEXA_DRIVER_BINARY, "--restore", "--file",       killed.dir().file("fb.conf"),
-        "--meta",           meta,        "--virtual-fb", device};
+    const std::vector<std::string> restore = test_common::emulated_command(
+        {VEXA_DRIVER_BINARY, "--restore", "--file", killed.dir().file("fb.conf"), "--meta", meta,
+         "--virtual-fb", device});
     const std::string restore_err = logs.file("restore.err");
     EXPECT_EQ(run_to_end(restore, restore_err), 0) << read_file(restore_err);
     EXPECT_NE(read_file(restore_err).find("left taken: console, /dev/fb0 mode, colour map"),
