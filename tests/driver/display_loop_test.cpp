@@ -66,11 +66,8 @@ class DisplayLoopTest : public ::testing::Test {
         vexa_clock_override = scripted_clock;
     }
     void TearDown() override {
-        close_video_out();
-        platform::set_seam(nullptr);
-        vexa_clock_override = nullptr;
+        driver_test::end_display_loop_test();
         on_clock_read = nullptr;
-        DIE4 = 0;
     }
 
     // Adds the virtual device (fb0) and makes it the seam; its mode may be edited afterwards.

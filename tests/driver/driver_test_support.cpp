@@ -19,6 +19,8 @@
 #include "driver/driver_settings.h"
 #include "driver/hook_table.h"
 #include "driver/show_frame.h"
+#include "fbdev/fbdev_state.h"
+#include "platform/device_seam.h"
 #include "runtime/runtime_api.h"
 
 namespace driver_test {
@@ -115,6 +117,13 @@ void reset_display_loop_state() {
     video_retry_at = 0;
     next_autostart_at = 0;
     output_media_item_reconnect_at = 0;
+}
+
+void end_display_loop_test() {
+    close_video_out();
+    platform::set_seam(nullptr);
+    vexa_clock_override = nullptr;
+    DIE4 = 0;
 }
 
 }  // namespace driver_test

@@ -56,4 +56,8 @@ std::string read_file(const std::string& path);
 // in-process loop test starts from.
 void reset_display_loop_state();
 
+// What every in-process loop test leaves behind: the device closed, the kernel seam and the clock
+// as in production, no stop pending.
+void end_display_loop_test();
+
 }  // namespace driver_test

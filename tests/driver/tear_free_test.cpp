@@ -66,12 +66,9 @@ class TearFreeTest : public ::testing::Test {
         change_vsync_setting(vsync_off);
     }
     void TearDown() override {
-        close_video_out();
-        platform::set_seam(nullptr);
-        vexa_clock_override = nullptr;
+        driver_test::end_display_loop_test();
         on_clock_read = nullptr;
         change_vsync_setting(vsync_off);
-        DIE4 = 0;
         // The next test's clock starts afresh: mappings stamped by this one's must not outlive it.
         vexa_global_access_cache_destroy(vexa_acc_cache);
         vexa_acc_cache = nullptr;
